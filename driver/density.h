@@ -1,0 +1,13 @@
+// The unnormalised target density of a heat-bath draw, y = cos(theta).
+#pragma once
+
+namespace o3 {
+
+// exp((x - 1) * H) at the current run parameter H; non-decreasing on [-1, 1]
+// for H >= 0, and 1 at x = 1 for every H.
+double g1(double x);
+
+// Set-up hook called at the start of a run and of stage 2; it has no effect.
+void precision();
+
+}  // namespace o3

@@ -1,0 +1,117 @@
+// The dialogue of a run: its texts, its refusals and the H-mapping.
+#include "driver/dialogue.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "driver/answers.h"
+#include "driver/histogram_points.h"
+#include "driver/run_parameters.h"
+
+namespace o3 {
+namespace {
+
+void ask_H0() {
+  for (;;) {
+    std::printf("give Hinitial (H0);    example: 0.(normal)           -> H0=");
+    if (!console().read_real("H0", &o3::H0)) {
+      std::printf("!!! H0 must be a finite number\n");
+    } else if (o3::H0 < 0.0) {
+      // The box of a piece takes its height at the right end, which covers
+      // the density only where it rises, that is for H >= 0.
+      std::printf("!!! H0 must be >= 0: the tables hold couplings H >= 0\n");
+    } else {
+      return;
+    }
+  }
+}
+
+void ask_H_max() {
+  for (;;) {
+    std::printf("give Hmaximum (H_max); example: 100.                 -> H_max=");
+    if (!console().read_real("H_max", &o3::H_max)) {
+      std::printf("!!! H_max must be a finite number\n");
+    } else if (!(o3::H_max > o3::H0)) {
+      std::printf("!!! H_max must be > H0\n");
+    } else if (o3::H_max > largest_H_max()) {
+      std::printf("!!! H_max must be <= 1e100: the mapping has at most 99 "
+                  "pieces\n");
+    } else {
+      return;
+    }
+  }
+}
+
+void ask_losses() {
+  for (;;) {
+    std::printf("give the %% of losses to accept (>=1%%); example: 10 for 10%%"
+                "  -> %%losses=");
+    if (!console().read_real("the % of losses", &o3::factor)) {
+      std::printf("!!! The loss must be a finite number\n");
+    } else if (o3::factor < 1.0) {
+      std::printf("!!! The loss must be >= 1 %%\n");
+    } else if (points_per_histogram(1.0 + 0.5 * (o3::factor / 100.0)) < 2) {
+      // One piece cannot be finished for any coupling but 0.
+      std::printf("!!! The loss must be <= 604 %%: a histogram needs at "
+                  "least two pieces\n");
+    } else {
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+double largest_H_max() {
+  return std::pow(10.0, mapping_capacity - 3) * 1000.0;
+}
+
+void build_mapping(double p) {
+  o3::Hn[0] = o3::H0;
+  o3::D_Hn[0] = 0.0;
+  o3::Hn[1] = 100.0;
+  o3::D_Hn[1] = 0.004 * p;
+  o3::N_DH = 1;
+  if (o3::H_max > o3::Hn[1]) {
+    int k = 0;
+    do {
+      k = ++o3::N_DH;
+      const double scale = std::pow(10.0, k - 2);
+      o3::Hn[k] = scale * 1000.0;
+      o3::D_Hn[k] = scale * p * 0.5;
+    } while (o3::H_max > o3::Hn[k]);
+  }
+}
+
+void print_mapping_table() {
+  for (int k = 1; k <= o3::N_DH; ++k) {
+    if (!(o3::H_max > o3::Hn[k - 1])) continue;
+    const double upper = o3::H_max > o3::Hn[k] ? o3::Hn[k] : o3::H_max;
+    std::printf("\tif(%f<H<%f ) j=cst+(int)(H/%f);\n", o3::Hn[k - 1], upper,
+                o3::D_Hn[k]);
+  }
+}
+
+void in_out() {
+  std::printf("\n   -----------------------------------------------------------\n");
+  std::printf("   | O(3)  random number: P= sin(Pi.x) .exp(H.cos(PI.x)-H).dx|\n");
+  std::printf("   |                       =            exp(H.y-H).dy        |\n");
+  std::printf("   -----------------------------------------------------------\n");
+  std::printf("                                  x,y -> [-1,1[ \n\n");
+  ask_H0();
+  ask_H_max();
+  ask_losses();
+  build_mapping(o3::factor);
+  o3::factor = o3::factor / 100.0;
+
+  std::printf("\nFor the moment H real is mapped to :\n");
+  print_mapping_table();
+  std::printf("\nThe calculs will be done for H between\n");
+  std::printf("\tH0=%f -> H_max=%f with losses=%f%%\n", o3::H0, o3::H_max,
+              100.0 * o3::factor);
+  std::printf("The parametrization for H real is: \n");
+  print_mapping_table();
+  std::printf("\n\nthis can take a while ...\n");
+}
+
+}  // namespace o3

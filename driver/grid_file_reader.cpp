@@ -1,0 +1,131 @@
+// A line-by-line reader of temp2.tmp with messages that name the line.
+#include "driver/grid_file_reader.h"
+
+#include <cctype>
+#include <climits>
+#include <cstddef>
+
+#include "driver/answers.h"
+
+namespace o3 {
+namespace {
+
+// The lines of a text and the whitespace-separated fields of one line.
+class line_reader {
+ public:
+  explicit line_reader(std::string_view text) : text_(text) {}
+
+  // The fields of the next line; false when the text has no more lines.
+  bool next(std::vector<std::string_view>* fields) {
+    if (pos_ >= text_.size()) return false;
+    std::size_t end = text_.find('\n', pos_);
+    if (end == std::string_view::npos) end = text_.size();
+    const std::string_view line = text_.substr(pos_, end - pos_);
+    pos_ = end + 1;
+    ++number_;
+    fields->clear();
+    std::size_t i = 0;
+    while (i < line.size()) {
+      while (i < line.size() && is_blank(line[i])) ++i;
+      const std::size_t start = i;
+      while (i < line.size() && !is_blank(line[i])) ++i;
+      if (i > start) fields->push_back(line.substr(start, i - start));
+    }
+    return true;
+  }
+
+  // Number of the line last returned by next().
+  int number() const { return number_; }
+
+  // True when only blank lines follow.
+  bool only_blank_lines_left() const {
+    for (std::size_t i = pos_; i < text_.size(); ++i) {
+      if (!is_blank(text_[i]) && text_[i] != '\n') return false;
+    }
+    return true;
+  }
+
+ private:
+  static bool is_blank(char c) {
+    return c != '\n' && std::isspace(static_cast<unsigned char>(c));
+  }
+
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  int number_ = 0;
+};
+
+bool to_int(std::string_view field, int* value) {
+  long long v = 0;
+  if (!parse_integer(field, &v) || v < INT_MIN || v > INT_MAX) return false;
+  *value = static_cast<int>(v);
+  return true;
+}
+
+}  // namespace
+
+grid_file_status parse_grid_file(std::string_view text, grid_file* out,
+                                 std::string* message) {
+  line_reader lines(text);
+  std::vector<std::string_view> fields;
+  // Reads the next line, which must hold exactly `expected` fields.
+  const auto fail = [&](const char* what) {
+    *message = "temp2.tmp line " + std::to_string(lines.number()) + ": " + what;
+    return grid_file_status::malformed;
+  };
+  const auto next_line = [&](std::size_t expected, const char* what) {
+    if (!lines.next(&fields)) {
+      *message = "temp2.tmp ends early: line " +
+                 std::to_string(lines.number() + 1) + " should hold " + what;
+      return false;
+    }
+    if (fields.size() != expected) {
+      fail((std::string("expected ") + what).c_str());
+      return false;
+    }
+    return true;
+  };
+
+  const char* range = "H0 and H_max, two numbers";
+  if (!next_line(2, range)) return grid_file_status::malformed;
+  if (!parse_real(fields[0], &out->H0) || !parse_real(fields[1], &out->H_max)) {
+    return fail((std::string("expected ") + range).c_str());
+  }
+
+  const char* head = "the number of histograms and the factor";
+  if (!next_line(2, head)) return grid_file_status::malformed;
+  if (!to_int(fields[0], &out->count) || !parse_real(fields[1], &out->f)) {
+    return fail((std::string("expected ") + head).c_str());
+  }
+  if (out->count > N_histogram_MAX) {  // N_histogram >= N_histogram_MAX
+    return grid_file_status::too_many_histograms;
+  }
+  if (out->count < 1) return fail("the number of histograms must be >= 1");
+  if (!(out->f > 1.0)) return fail("the factor must be > 1");
+
+  const char* coupling = "a histogram index and its coupling H";
+  out->H.assign(static_cast<std::size_t>(out->count), 0.0);
+  for (double& h : out->H) {
+    if (!next_line(2, coupling)) return grid_file_status::malformed;
+    int index = 0;
+    if (!to_int(fields[0], &index) || !parse_real(fields[1], &h)) {
+      return fail((std::string("expected ") + coupling).c_str());
+    }
+    if (h < 0.0) return fail("a coupling must be >= 0");
+  }
+
+  const char* entries = "the number of map entries";
+  if (!next_line(1, entries)) return grid_file_status::malformed;
+  if (!to_int(fields[0], &out->n)) {
+    return fail((std::string("expected ") + entries).c_str());
+  }
+  if (out->n < 0) return fail("the number of map entries must be >= 0");
+  if (!lines.only_blank_lines_left()) {
+    lines.next(&fields);
+    return fail("unexpected line after the number of map entries (the number "
+                "of histograms on line 2 does not match the lines after it)");
+  }
+  return grid_file_status::ok;
+}
+
+}  // namespace o3

@@ -1,0 +1,32 @@
+// Reading temp2.tmp back, checked whole before anything is written.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace o3 {
+
+// Largest number of histograms stage 2 accepts.
+inline constexpr int N_histogram_MAX = 100000;
+
+// What temp2.tmp holds.
+struct grid_file {
+  double H0 = 0.0;
+  double H_max = 0.0;
+  int count = 0;        // number of histograms
+  double f = 0.0;       // the losses as 1 + p/200
+  std::vector<double> H;  // coupling of histogram i, in file order
+  int n = 0;            // number of histogram-map entries
+};
+
+enum class grid_file_status { ok, too_many_histograms, malformed };
+
+// Parses the text of temp2.tmp into *out. On malformed, *message says where
+// and what was expected. too_many_histograms is reported as soon as the
+// count is read (out->count is set), before any coupling is stored. The
+// index on each coupling line is not used: lines are taken in order.
+grid_file_status parse_grid_file(std::string_view text, grid_file* out,
+                                 std::string* message);
+
+}  // namespace o3

@@ -1,0 +1,65 @@
+// Stage 1: from the dialogue's answers to temp2.tmp, temp1.tmp and the
+// user's go-ahead.
+#include "driver/stage1.h"
+
+#include <cstdio>
+
+#include "driver/answers.h"
+#include "driver/files.h"
+#include "driver/histogram_points.h"
+#include "driver/temp_files.h"
+
+namespace o3 {
+namespace {
+
+void print_size_estimate(int N) {
+  bool capped = false;
+  const int Nd_poi = points_per_histogram(o3::factor, &capped);
+  if (capped) {
+    std::printf("sorry, the number of pts for each histogram must be less "
+                "than 600 => nd=600 =>losses min=1%% \n");
+  }
+  print_dash_line();
+  std::printf("The size of the file \"O3.res\" will be of %4.3f Mo\n",
+              static_cast<double>(N) * 28.0 * Nd_poi / 1000000.0);
+  std::printf("if the size of the file is too important, increase the losses "
+              "or decrease H_max\n\n");
+}
+
+long long ask_to_continue() {
+  for (;;) {
+    std::printf("Do you want to continue (0=No, 1=yes)? (1) ->  ");
+    long long answer = 0;
+    if (console().read_integer("the continue prompt", &answer)) return answer;
+    std::printf("!!! The answer must be an integer (0=No, 1=yes)\n");
+  }
+}
+
+}  // namespace
+
+void print_dash_line() {
+  std::printf("     -----------------------------------\n\n");
+}
+
+long long stage1(stage1_tables& tables) {
+  factor_to_ratio();
+  const int N = search_grid(tables.grid, grid_capacity);
+  round_grid(tables.grid, N);
+
+  std::FILE* grid_file = open_file(grid_file_name, "w");
+  write_grid_head(grid_file, tables.grid, N);
+  base_indices(tables.cst);
+  std::FILE* snippet_file = open_file(snippet_file_name, "w");
+  write_snippet(snippet_file, tables.cst);
+  const int n =
+      walk_map(tables.grid, N, tables.cst, tables.map, map_capacity);
+  write_map(snippet_file, tables.map, n);
+  std::fprintf(grid_file, "%d\n", n);
+  close_written(snippet_file, snippet_file_name);
+  close_written(grid_file, grid_file_name);
+
+  print_size_estimate(N);
+  return ask_to_continue();
+}
+
+}  // namespace o3

@@ -1,0 +1,135 @@
+// Stage 2: the histograms and the result file O3.res.
+#include "driver/stage2.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "driver/density.h"
+#include "driver/files.h"
+#include "driver/grid_file_reader.h"
+#include "driver/histogram_points.h"
+#include "driver/run_parameters.h"
+#include "driver/temp_files.h"
+#include "numeric/fatal.h"
+#include "numeric/romberg.h"
+#include "partition/corrections.h"
+#include "partition/partition_search.h"
+
+namespace o3 {
+namespace {
+
+grid_file read_grid_file() {
+  const std::string text = read_whole_file(grid_file_name);
+  grid_file grid;
+  std::string message;
+  switch (parse_grid_file(text, &grid, &message)) {
+    case grid_file_status::ok:
+      return grid;
+    case grid_file_status::too_many_histograms:
+      std::printf("N_histogram=%d >= N_histogram_MAX=%d\n", grid.count - 1,
+                  N_histogram_MAX);
+      nrerror("N_histogram must be < N_histogram_MAX\n");
+    case grid_file_status::malformed:
+      break;
+  }
+  nrerror(message.c_str());
+}
+
+void write_header(std::FILE* out, const grid_file& grid, int Nd_poi) {
+  const int N_histogram = grid.count - 1;
+  const int N_H_max = grid.n + 5;
+  std::fprintf(out, "-> O(3) with H0=%f -> H_max=%f and loss=%f%%\n",
+               grid.H0, grid.H_max, (grid.f - 1.0) * 200.0);
+  std::fputs("------------------------------------------------------\n", out);
+  std::fputs("----> 1. copy these lines (do not remove!) -----------------\n",
+             out);
+  std::fputs("--> a. in C: at the beginning of the main program \n", out);
+  std::fprintf(out, "#define Nd_poi                   %d    // nb of points "
+               "of each histogram\n", Nd_poi);
+  std::fprintf(out, "#define N_histogram              %d    // nb of "
+               "histograms\n", N_histogram);
+  std::fprintf(out, "#define N_H_max                 %d    // real H -> (int) "
+               "-> value of H of histogram \n", N_H_max);
+  std::fputs("-\n", out);
+  std::fputs("--> b. in FORTRAN: replace everywhere  \n", out);
+  std::fprintf(out, "PARAMETER(Nd_poi=%d,N_hist=%d,N_O_m=%d)\n", Nd_poi,
+               N_histogram, N_H_max);
+  std::fputs("-\n", out);
+}
+
+void print_closing_advice() {
+  std::printf("\n     ---------------------------------------------------\n");
+  std::printf("You must COPY THE FILE \"O3.res\" IN YOUR WORKING DIRECTORY\n");
+  std::printf("You must COPY THE FIRST LINES of O3.res in your program\n");
+  std::printf("You can remove the files temp1.tmp and temp2.tmp\n");
+  std::printf("     ---------------------------------------------------\n\n");
+}
+
+}  // namespace
+
+int main_2() {
+  precision();
+  o3::Acc_interval = 0.1;
+  o3::Acc_ridders = 1e-8;
+  o3::Acc_a = 1e-7;
+
+  const grid_file grid = read_grid_file();
+  const int Nd_poi = points_per_histogram(grid.f);
+  if (Nd_poi < 2) {
+    for (const double h : grid.H) {
+      // A histogram of one piece cannot be corrected; for H = 0 none is
+      // needed.
+      if (h != 0.0) {
+        nrerror("temp2.tmp: its losses give one piece per histogram, too few "
+                "for H > 0; losses of at most 604 % give two or more");
+      }
+    }
+  }
+  const std::string snippet = read_whole_file(snippet_file_name);
+
+  std::FILE* out = open_file(result_file_name, "w");
+  write_header(out, grid, Nd_poi);
+  std::fwrite(snippet.data(), 1, snippet.size(), out);
+  const int N_histogram = grid.count - 1;
+  std::fprintf(out, "%d\n", N_histogram);
+
+  std::vector<double> x(work_capacity);
+  std::vector<double> f1(work_capacity);
+  for (int i = 0; i <= N_histogram; ++i) {
+    o3::H = grid.H[static_cast<std::size_t>(i)];
+    double m = 0.0;
+    double a = 0.0;
+    if (o3::H == 0.0) {
+      // The density is 1: evenly spaced points and boxes of height 1.001.
+      for (int k = 0; k <= Nd_poi; ++k) {
+        x[static_cast<std::size_t>(k)] =
+            static_cast<double>(k * 2) / static_cast<double>(Nd_poi) - 1.0;
+      }
+      m = 2.0 / static_cast<double>(Nd_poi);
+      a = envelope_margin * m;
+    } else {
+      o3::Xlimit = 1.0 + 0.01 / static_cast<double>(Nd_poi);
+      x[0] = -1.0;
+      const double I = qromb(g1, -1.0, 1.0);
+      m = I / static_cast<double>(Nd_poi);
+      a = find_a(m, x.data(), Nd_poi);
+      const double c = corrections(x.data(), f1.data(), &a, Nd_poi);
+      std::printf("factor=%f\n", c);
+    }
+    const double loss = (a / m - 1.0) * 100.0;
+    std::printf("Histogram=%d, H=%f, number of pts=%d, loss=%f%%\n", i, o3::H,
+                Nd_poi, loss);
+    std::fprintf(out, "%d %f %d %f %20.16e\n", i,
+                 grid.H[static_cast<std::size_t>(i)], Nd_poi, loss, a);
+    for (int k = 0; k <= Nd_poi; ++k) {
+      std::fprintf(out, "%20.16e\n", x[static_cast<std::size_t>(k)]);
+    }
+  }
+  close_written(out, result_file_name);
+
+  print_closing_advice();
+  return 0;
+}
+
+}  // namespace o3

@@ -1,0 +1,16 @@
+// Stage 2 of a run: every histogram of temp2.tmp into O3.res.
+#pragma once
+
+namespace o3 {
+
+inline constexpr const char* result_file_name = "O3.res";
+// Capacity of each of stage 2's work arrays.
+inline constexpr int work_capacity = 100001;
+
+// Reads temp2.tmp and temp1.tmp (checked whole before O3.res is opened),
+// computes each histogram from the couplings as written there, writes O3.res
+// and a line per histogram, and prints the closing advice. Returns 0; every
+// failure ends the run through nrerror.
+int main_2();
+
+}  // namespace o3

@@ -1,0 +1,11 @@
+// The single way a run ends on an unrecoverable condition.
+#pragma once
+
+namespace o3 {
+
+// Writes message and "...now exiting to system..." to stderr, each on its own
+// line, and exits with status 1; stdio buffers and open files are flushed as
+// they stand, nothing is removed.
+[[noreturn]] void nrerror(const char* message);
+
+}  // namespace o3

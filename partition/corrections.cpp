@@ -1,0 +1,46 @@
+// The envelope corrections applied to every searched histogram.
+#include "partition/corrections.h"
+
+#include <cstdio>
+
+#include "driver/run_parameters.h"
+#include "numeric/fatal.h"
+#include "partition/partition_search.h"
+
+namespace o3 {
+
+double corrections(double* x, double* f1, double* a, int Nd_poi) {
+  if (Nd_poi < 2) nrerror("corrections need at least two pieces");
+  int i = 0;
+  const double scratch[max_pieces + 1] = {};  // for the hook, never used
+  xo_xnd_change(4, *a, &i, x, scratch, &Nd_poi);
+
+  o3::Xlimit = o3::Xlimit - 0.01 / static_cast<double>(Nd_poi);
+  x[Nd_poi] = o3::Xlimit;
+  if (!(x[Nd_poi - 2] < o3::Xlimit)) nrerror("change the % of losses");
+  if (!(x[Nd_poi - 1] < o3::Xlimit)) {
+    x[Nd_poi - 1] =
+        (o3::Xlimit - x[Nd_poi - 2]) * 3.0 / 5.0 + x[Nd_poi - 2];
+  }
+
+  const double r = *a / (o3::Xlimit - x[Nd_poi - 1]);
+  const double m = g1_Deltax_max(x[Nd_poi - 1], o3::Xlimit);
+  const double c = r > m ? envelope_margin : m * envelope_margin / r;
+  *a = c * *a;
+
+  for (i = 0; i < Nd_poi; ++i) {
+    f1[i] = *a / (x[i + 1] - x[i]);
+    const double mi = g1_Deltax_max(x[i], x[i + 1]);
+    if (mi > f1[i]) {
+      std::fprintf(stderr, "!!! for f1[%d]=%f <max=%f on [%f,%f]\n", i, f1[i],
+                   mi, x[i], x[i + 1]);
+      nrerror("f1 must be > max of the function g1");
+    }
+  }
+
+  xo_xnd_change(5, *a, &i, x, scratch, &Nd_poi);
+  xo_xnd_change(6, *a, &i, f1, scratch, &Nd_poi);
+  return c;
+}
+
+}  // namespace o3
