@@ -6,8 +6,18 @@
 #include "driver/run_parameters.h"
 
 namespace o3 {
+namespace {
 
-double g1(double x) { return std::exp((x - 1.0) * o3::H); }
+std::uint64_t evaluations = 0;
+
+}  // namespace
+
+double g1(double x) {
+  ++evaluations;
+  return std::exp((x - 1.0) * o3::H);
+}
+
+std::uint64_t g1_evaluations() { return evaluations; }
 
 void precision() {}
 
