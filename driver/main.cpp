@@ -1,11 +1,24 @@
 // The o3tables console tool.
+#include <cstdio>
+#include <string_view>
+
+#include "checker/check_command.h"
 #include "driver/density.h"
 #include "driver/dialogue.h"
 #include "driver/run_parameters.h"
 #include "driver/stage1.h"
 #include "driver/stage2.h"
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1 && std::string_view(argv[1]) == "check") {
+    return o3::run_check(argc - 2, argv + 2);
+  }
+  if (argc > 1) {
+    std::fprintf(stderr, "o3tables: unknown argument '%s'\n", argv[1]);
+    std::fprintf(stderr, "usage: o3tables | o3tables check [FILE] "
+                         "[--seed N] [--svg FILE] [--at H]\n");
+    return 2;
+  }
   o3::precision();
   o3::store_initial_values();
   // Large enough that they do not belong on the stack.

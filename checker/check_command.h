@@ -1,0 +1,11 @@
+// The "check" subcommand: is an O3.res file right?
+#pragma once
+
+namespace o3 {
+
+// Runs "o3tables check [FILE] [--seed N] [--svg FILE] [--at H]" with the
+// arguments after "check"; returns the exit status (0 all checks pass, 1 a
+// check failed or the file cannot be read, 2 a usage error).
+int run_check(int argc, char** argv);
+
+}  // namespace o3
