@@ -32,6 +32,11 @@ sampler::sampler(const table& t)
       throw table_error(t.map_line + static_cast<int>(e),
                         "the map indices must increase");
     }
+    if (t.map_g[e] < 0 ||
+        static_cast<std::size_t>(t.map_g[e]) >= t.histograms.size()) {
+      throw table_error(t.map_line + static_cast<int>(e),
+                        "the map names a histogram the table does not hold");
+    }
     cell_histogram_[static_cast<std::size_t>(t.map_j[e] - first_cell_)] =
         t.map_g[e];
   }
@@ -55,6 +60,10 @@ sampler::sampler(const table& t)
   pieces_.reserve(count * static_cast<std::size_t>(Nd_poi_));
   for (std::size_t g = 0; g < count; ++g) {
     const histogram& hist = t.histograms[g];
+    if (hist.x.size() != static_cast<std::size_t>(Nd_poi_) + 1) {
+      throw table_error(g < t.record_lines.size() ? t.record_lines[g] : 0,
+                        "a histogram must have Nd_poi + 1 points");
+    }
     area_.push_back(hist.area);
     const double top = upper_[g] >= 0.0 ? upper_[g] : hist.H;
     for (int k = 0; k < Nd_poi_; ++k) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "sampler/table.h"
@@ -40,6 +41,11 @@ class sampler {
 
   // Largest coupling routed to histogram g (its squeezes hold up to it).
   double largest_coupling(int g) const { return upper_[static_cast<std::size_t>(g)]; }
+
+  // The prepared pieces of histogram g.
+  std::span<const piece> pieces_of(int g) const {
+    return {&pieces_[static_cast<std::size_t>(g) * nd_], nd_};
+  }
 
   // One draw for coupling h in [H0, H_max), from a uniform random bit
   // generator.
