@@ -54,21 +54,22 @@ void answer_reader::discard_line() {
   while (ch != EOF && ch != '\n') ch = std::getc(in_);
 }
 
-bool answer_reader::read_real(const char* what, double* value) {
-  std::string token;
+std::string answer_reader::next_answer(const char* what) {
   // The prompt has no line end: it must be out before the read waits.
   std::fflush(stdout);
+  std::string token;
   if (!next_token(&token)) end_of_input(what);
-  if (parse_real(token, value)) return true;
+  return token;
+}
+
+bool answer_reader::read_real(const char* what, double* value) {
+  if (parse_real(next_answer(what), value)) return true;
   discard_line();
   return false;
 }
 
 bool answer_reader::read_integer(const char* what, long long* value) {
-  std::string token;
-  std::fflush(stdout);
-  if (!next_token(&token)) end_of_input(what);
-  if (parse_integer(token, value)) return true;
+  if (parse_integer(next_answer(what), value)) return true;
   discard_line();
   return false;
 }

@@ -35,6 +35,9 @@ class answer_reader {
   bool read_integer(const char* what, long long* value);
 
  private:
+  // The next token, standard output flushed first; ends the run at end of
+  // input.
+  std::string next_answer(const char* what);
   [[noreturn]] static void end_of_input(const char* what);
 
   std::FILE* in_;
