@@ -1,3 +1,0 @@
-add_executable(o3_stage2_tests stage2_failures_test.cpp)
-target_link_libraries(o3_stage2_tests PRIVATE o3_driver GTest::gtest_main)
-gtest_discover_tests(o3_stage2_tests DISCOVERY_TIMEOUT 60)
