@@ -3,7 +3,7 @@
 
 namespace o3 {
 
-// Runs "o3tables check [FILE] [--seed N] [--svg FILE] [--at H]" with the
+// Runs "o3tables check [FILE] [--seed N] [--draws N] [--svg FILE] [--at H]" with the
 // arguments after "check"; returns the exit status (0 all checks pass, 1 a
 // check failed or the file cannot be read, 2 a usage error).
 int run_check(int argc, char** argv);

@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   if (argc > 1) {
     std::fprintf(stderr, "o3tables: unknown argument '%s'\n", argv[1]);
     std::fprintf(stderr, "usage: o3tables | o3tables check [FILE] "
-                         "[--seed N] [--svg FILE] [--at H]\n");
+                         "[--seed N] [--draws N] [--svg FILE] [--at H]\n");
     return 2;
   }
   o3::precision();

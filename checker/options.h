@@ -1,0 +1,21 @@
+// The arguments of "o3tables check".
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace o3::checker {
+
+struct options {
+  std::string file = "O3.res";
+  std::uint64_t seed = 1;
+  std::uint64_t draws = 1000000;  // per coupling
+  std::string svg;                // no picture when empty
+  std::optional<double> at;       // the middle of the range when absent
+};
+
+// The options, or nothing after a message on standard error.
+std::optional<options> parse_options(int argc, char** argv);
+
+}  // namespace o3::checker

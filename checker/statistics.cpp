@@ -1,0 +1,118 @@
+#include "checker/statistics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "checker/text.h"
+
+namespace o3::checker {
+
+exact_law::exact_law(double h)
+    : h_(h), floor_(std::exp(-2.0 * h)), mass_(-std::expm1(-2.0 * h)) {}
+
+double exact_law::cdf(double y) const {
+  if (h_ == 0.0) return 0.5 * (y + 1.0);
+  // The numerator exp(h (y - 1)) - exp(-2h) cancels when h (y + 1) is small;
+  // as exp(-2h) expm1(h (y + 1)) it does not, but that overflows for large
+  // h near y = 1, where the difference no longer cancels.
+  const double t = h_ * (y + 1.0);
+  const double numerator =
+      t < 1.0 ? floor_ * std::expm1(t) : std::exp(h_ * (y - 1.0)) - floor_;
+  return numerator / mass_;
+}
+
+std::size_t exact_law::bin(double y, std::size_t bins) const {
+  const double at = std::clamp(cdf(y), 0.0, 1.0) * static_cast<double>(bins);
+  return std::min(static_cast<std::size_t>(at), bins - 1);
+}
+
+double density_integral(double h) {
+  return h == 0.0 ? 2.0 : -std::expm1(-2.0 * h) / h;
+}
+
+double chi_square_tail(double x, int df) {
+  const double k = df;
+  const double spread = 2.0 / (9.0 * k);
+  const double z = (std::cbrt(x / k) - (1.0 - spread)) / std::sqrt(spread);
+  return 0.5 * std::erfc(z / std::sqrt(2.0));
+}
+
+double normal_two_sided(double z) { return std::erfc(std::fabs(z) / std::sqrt(2.0)); }
+
+namespace {
+
+double below(double v) {
+  return std::nextafter(v, -std::numeric_limits<double>::infinity());
+}
+
+// Three significant digits, so that the spread couplings read well.
+double rounded(double v) { return std::strtod(text("%.3g", v).c_str(), nullptr); }
+
+}  // namespace
+
+std::vector<double> test_couplings(const sampler::table& t, std::size_t count) {
+  std::vector<double> h{t.H0, below(t.H_max)};
+  for (std::size_t k = 0; k + 1 < t.pieces.size(); ++k) {
+    const double b = t.pieces[k].bound;
+    if (below(b) < t.H0) continue;
+    h.push_back(below(b));
+    h.push_back(b);
+  }
+  const std::size_t spread = count > h.size() ? count - h.size() : 0;
+  const double span = std::log1p(t.H_max - t.H0);
+  for (std::size_t i = 1; i <= spread; ++i) {
+    const double u = span * static_cast<double>(i) / static_cast<double>(spread + 1);
+    const double v = rounded(t.H0 + std::expm1(u));
+    if (v > t.H0 && v < t.H_max) h.push_back(v);
+  }
+  std::sort(h.begin(), h.end());
+  h.erase(std::unique(h.begin(), h.end()), h.end());
+  return h;
+}
+
+coupling_result evaluate(double h, int histogram, double expected_acceptance,
+                         const std::vector<std::uint64_t>& counts,
+                         const sampler::sampler::counts& tries) {
+  coupling_result r{h, histogram, 0.0, 0.0, 0.0, expected_acceptance, 0.0};
+  double n = 0.0;
+  for (const std::uint64_t c : counts) n += static_cast<double>(c);
+  const double expected = n / static_cast<double>(counts.size());
+  for (const std::uint64_t c : counts) {
+    const double d = static_cast<double>(c) - expected;
+    r.chi2 += d * d / expected;
+  }
+  r.chi2_p = chi_square_tail(r.chi2, static_cast<int>(counts.size()) - 1);
+  // With no tries counted the rate is NaN and the test fails, as it should.
+  const double tried = static_cast<double>(tries.tried);
+  r.acceptance = static_cast<double>(tries.accepted) / tried;
+  const double p = expected_acceptance;
+  r.acceptance_p = normal_two_sided((r.acceptance - p) / std::sqrt(p * (1.0 - p) / tried));
+  return r;
+}
+
+bool passes(const coupling_result& r, std::size_t couplings) {
+  const double level = family_level / (2.0 * static_cast<double>(couplings));
+  return r.chi2_p >= level && r.acceptance_p >= level;
+}
+
+std::vector<coupling_result> run_statistics(const sampler::table& t,
+                                            const sampler::sampler& s,
+                                            std::uint64_t seed, std::uint64_t n) {
+  std::mt19937_64 rng(seed);
+  std::vector<coupling_result> results;
+  // draw_counted is the draw of the library with its tries counted.
+  const auto draw = [&s](double h, std::mt19937_64& g, sampler::sampler::counts* c) {
+    return s.draw_counted(h, g, c);
+  };
+  for (const double h : test_couplings(t, 20)) {
+    const int g = s.histogram_of(h);
+    const double expected = density_integral(h) /
+        (t.Nd_poi * t.histograms[static_cast<std::size_t>(g)].area);
+    results.push_back(test_coupling(h, g, expected, n, rng, draw));
+  }
+  return results;
+}
+
+}  // namespace o3::checker

@@ -1,0 +1,89 @@
+// The statistical checks: draws at chosen couplings against the exact law
+// (chi-square on equiprobable bins) and the acceptance rate against the one
+// the box area predicts.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "sampler/sampler.h"
+#include "sampler/table.h"
+
+namespace o3::checker {
+
+// The law of y with density proportional to exp(h (y - 1)) on [-1, 1]:
+// F(y) = (exp(h (y - 1)) - exp(-2h)) / (1 - exp(-2h)), uniform for h = 0.
+class exact_law {
+ public:
+  explicit exact_law(double h);
+  double cdf(double y) const;
+  // The one of `bins` equiprobable bins that holds y. Its edges are
+  // F^-1(i / bins), so this is floor(F(y) * bins): no inversion needed.
+  std::size_t bin(double y, std::size_t bins) const;
+
+ private:
+  double h_;
+  double floor_;  // exp(-2h)
+  double mass_;   // 1 - exp(-2h)
+};
+
+// The integral of exp(h (y - 1)) over [-1, 1]: (1 - exp(-2h)) / h, 2 at 0.
+double density_integral(double h);
+
+// Upper tail of the chi-square law with df degrees of freedom beyond x, by
+// the Wilson-Hilferty normal approximation (ample for df = 99 at the tail
+// probabilities used here).
+double chi_square_tail(double x, int df);
+
+// P(|Z| >= |z|) for a standard normal Z.
+double normal_two_sided(double z);
+
+// The couplings to test: H0, the largest double below H_max, each bound
+// between lookup pieces and the double below it, then couplings spread
+// evenly in log(1 + h - H0) up to `count` in all.
+std::vector<double> test_couplings(const sampler::table& t, std::size_t count);
+
+constexpr std::size_t chi_square_bins = 100;
+// A correct table fails the whole run with probability at most this: each
+// of the two tests at each coupling is held to family_level / (2 couplings)
+// (Bonferroni).
+constexpr double family_level = 1e-6;
+
+struct coupling_result {
+  double h;
+  int histogram;
+  double chi2;
+  double chi2_p;
+  double acceptance;  // accepted / tried
+  double expected_acceptance;
+  double acceptance_p;  // two-sided, binomial standard error
+};
+
+coupling_result evaluate(double h, int histogram, double expected_acceptance,
+                         const std::vector<std::uint64_t>& counts,
+                         const sampler::sampler::counts& tries);
+
+bool passes(const coupling_result& r, std::size_t couplings);
+
+// Takes n draws at h from draw(h, rng, &tries), which must add to tries as
+// sampler::draw_counted does, and tests them.
+template <class Draw>
+coupling_result test_coupling(double h, int histogram, double expected_acceptance,
+                              std::uint64_t n, std::mt19937_64& rng, Draw&& draw) {
+  const exact_law law(h);
+  std::vector<std::uint64_t> counts(chi_square_bins);
+  sampler::sampler::counts tries;
+  for (std::uint64_t i = 0; i < n; ++i) {
+    ++counts[law.bin(draw(h, rng, &tries), chi_square_bins)];
+  }
+  return evaluate(h, histogram, expected_acceptance, counts, tries);
+}
+
+// Every coupling of test_couplings(t, 20) through the library's sampler,
+// from one generator seeded with `seed`.
+std::vector<coupling_result> run_statistics(const sampler::table& t,
+                                            const sampler::sampler& s,
+                                            std::uint64_t seed, std::uint64_t n);
+
+}  // namespace o3::checker

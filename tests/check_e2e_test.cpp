@@ -1,0 +1,125 @@
+// "o3tables check" run as a user would: on a table the tool has just made
+// (H0 = 0, H_max = 20, losses 10 %) and on damaged copies of it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read(const fs::path& p) {
+  std::ifstream in(p);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct result {
+  int status;
+  std::string out, err;
+};
+
+// Runs a shell line with the tool's path prepended in `dir`.
+result run(const fs::path& dir, const std::string& line) {
+  const std::string command = "cd '" + dir.string() + "' && " O3TABLES_PATH " " + line +
+                              " > out.txt 2> err.txt";
+  const int status = std::system(command.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read(dir / "out.txt"),
+          read(dir / "err.txt")};
+}
+
+class CheckTool : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    char name[] = "/tmp/o3check.XXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    dir_ = name;
+    std::ofstream(dir_ / "answers.txt") << "0\n20\n10\n1\n";
+    ASSERT_EQ(run(dir_, "< answers.txt").status, 0);
+    std::istringstream in(read(dir_ / "O3.res"));
+    for (std::string l; std::getline(in, l);) lines_.push_back(l);
+  }
+  static void TearDownTestSuite() { fs::remove_all(dir_); }
+
+  // Index of the line whose whitespace-separated fields are `fields` long
+  // and start with `first`: "g H Nd_poi loss a" records, "j g" map entries.
+  static std::size_t line_of(const std::string& first, std::size_t fields) {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+      std::istringstream s(lines_[i]);
+      std::vector<std::string> f{std::istream_iterator<std::string>(s), {}};
+      if (f.size() == fields && f[0] == first) return i;
+    }
+    ADD_FAILURE() << "no line " << first;
+    return 0;
+  }
+
+  // Writes the table with its lines changed by `damage` as bad.res.
+  static void write_damaged(const std::function<void(std::vector<std::string>&)>& damage) {
+    std::vector<std::string> l = lines_;
+    damage(l);
+    std::ofstream out(dir_ / "bad.res");
+    for (const auto& s : l) out << s << '\n';
+  }
+
+  static inline fs::path dir_;
+  static inline std::vector<std::string> lines_;
+};
+
+TEST_F(CheckTool, PassesTheToolsOwnTableAndDrawsItsPicture) {
+  const result r = run(dir_, "check --draws 20000 --seed 5 --svg p.svg --at 3");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("seed 5"), std::string::npos);
+  EXPECT_NE(r.out.find("O3.res: passes every check"), std::string::npos) << r.out;
+  const std::string svg = read(dir_ / "p.svg");
+  EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
+  EXPECT_NE(svg.find("Coupling h = 3: histogram"), std::string::npos);
+  EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n");
+}
+
+TEST_F(CheckTool, RejectsDamagedTablesNamingTheFault) {
+  const struct {
+    const char* name;
+    std::function<void(std::vector<std::string>&)> damage;
+    const char* named;
+  } cases[] = {
+      // Histogram 5's area cut by 10 %: its losses are far below that.
+      {"area lowered", [](auto& l) {
+         std::string& r = l[line_of("5", 5)];
+         const std::size_t at = r.rfind(' ') + 1;
+         r = r.substr(0, at) + std::to_string(0.9 * std::stod(r.substr(at)));
+       }, "histogram 5, piece"},
+      {"points swapped", [](auto& l) {
+         std::swap(l[line_of("3", 5) + 10], l[line_of("3", 5) + 11]);
+       }, "histogram 3: point 10"},
+      // Cell 10 starts at 0.4; histogram 12 is at 0.64.
+      {"entry to a larger coupling", [](auto& l) { l[line_of("10", 2)] = "10 12"; },
+       "map entry 10 -> histogram 12"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    write_damaged(c.damage);
+    const result r = run(dir_, "check bad.res --draws 2000");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find(c.named), std::string::npos) << r.out;
+  }
+}
+
+TEST_F(CheckTool, ReportsAnUnreadableFileByLine) {
+  write_damaged([](auto& l) { l.resize(40); });
+  const result r = run(dir_, "check bad.res");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("bad.res: line 41: the file ends", 0), 0u) << r.err;
+  EXPECT_EQ(run(dir_, "check --seed x").status, 2);
+}
+
+}  // namespace
