@@ -1,3 +1,0 @@
-add_executable(o3_unit_tests roots_partition_test.cpp)
-target_link_libraries(o3_unit_tests PRIVATE o3_partition GTest::gtest_main)
-gtest_discover_tests(o3_unit_tests DISCOVERY_TIMEOUT 60)
