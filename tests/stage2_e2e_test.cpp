@@ -1,0 +1,127 @@
+// Stage 2 of the built tool: full runs, O3.res and the per-histogram lines.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "tests/tool_runner.h"
+
+namespace o3test {
+namespace {
+
+std::string e16(double v) {  // as points and box areas are written
+  char text[64];
+  std::snprintf(text, sizeof text, "%20.16e", v);
+  return text;
+}
+
+// A complete run whose last answers were [H0, H_max] and losses giving Nd.
+void check_full_run(const tool_run& t, double H0, double H_max, double losses, int Nd) {
+  ASSERT_EQ(t.status, 0);
+  EXPECT_EQ(t.err, "");
+  const auto grid = lines_of(t.file("temp2.tmp"));
+  ASSERT_GE(grid.size(), 4u);
+  EXPECT_EQ(grid[0], std::to_string(H0) + " " + std::to_string(H_max));  // "%f %f"
+  const int count = std::stoi(grid[1]), N_H_max = std::stoi(grid.back()) + 5;
+  ASSERT_EQ(grid.size(), count + 3u);
+  char head[2048];
+  std::snprintf(head, sizeof head,
+      "-> O(3) with H0=%f -> H_max=%f and loss=%f%%\n%s\n"
+      "----> 1. copy these lines (do not remove!) -----------------\n"
+      "--> a. in C: at the beginning of the main program \n"
+      "#define Nd_poi                   %d    // nb of points of each histogram\n"
+      "#define N_histogram              %d    // nb of histograms\n"
+      "#define N_H_max                 %d    // real H -> (int) -> value of H of histogram \n"
+      "-\n--> b. in FORTRAN: replace everywhere  \nPARAMETER(Nd_poi=%d,N_hist=%d,N_O_m=%d)\n-\n",
+      H0, H_max, losses, std::string(54, '-').c_str(), Nd, count - 1, N_H_max, Nd, count - 1,
+      N_H_max);
+  const std::string res = t.file("O3.res"), front =
+      head + t.file("temp1.tmp") + std::to_string(count - 1) + "\n";
+  ASSERT_EQ(res.substr(0, front.size()), front);
+  const auto records = lines_of(res.substr(front.size()));
+  ASSERT_EQ(records.size(), static_cast<std::size_t>(count * (Nd + 2)));
+  // After the prompt: the dash line, per histogram "factor=" (H != 0) and
+  // "Histogram=...", then the advice: 5 lines and 2 empty ones.
+  const std::string after = t.out.substr(t.out.rfind(ask_continue) + ask_continue.size());
+  EXPECT_EQ(after.substr(0, dash_line.size()), dash_line);
+  const auto console = lines_of(after);
+  std::size_t line = 2;
+  for (std::size_t i = 0, r = 0; i < static_cast<std::size_t>(count); ++i, r += Nd + 2u) {
+    SCOPED_TRACE("histogram " + std::to_string(i));
+    int index = -1, nd = -1;
+    double a = 0;
+    char h[32], loss[32];
+    ASSERT_EQ(std::sscanf(records[r].c_str(), "%d %31s %d %31s %lf", &index, h, &nd, loss, &a), 5);
+    EXPECT_EQ(index + 0u, i);
+    EXPECT_EQ(nd, Nd);
+    EXPECT_EQ(grid[i + 2], std::to_string(i) + " " + h);
+    EXPECT_TRUE(records[r].ends_with(" " + e16(a)));
+    const double H = std::stod(h);
+    ASSERT_LT(line + (H != 0.0), console.size());
+    if (H != 0.0) {
+      EXPECT_EQ(console[line].substr(0, 7), "factor=");
+      EXPECT_GE(std::stod(console[line++].substr(7)), 1.001);
+    }
+    EXPECT_EQ(console[line++], "Histogram=" + std::to_string(i) + ", H=" + h + ", number of pts=" +
+                                   std::to_string(Nd) + ", loss=" + loss + "%");
+    std::vector<double> x;
+    for (std::size_t k = 1; k <= Nd + 1u; ++k) x.push_back(std::stod(records[r + k]));
+    EXPECT_EQ(records[r + 1], "-1.0000000000000000e+00");
+    // H = 0: x[k] = 2k/Nd - 1, box area 1.001 * 2/Nd. Otherwise the last
+    // point is the search end 1 + 0.01/Nd lowered by 0.01/Nd again.
+    const double search_end = 1.0 + 0.01 / Nd, end = search_end - 0.01 / Nd;
+    EXPECT_EQ(records[r + 1 + static_cast<std::size_t>(Nd)], e16(H == 0.0 ? 1.0 : end));
+    if (H == 0.0) {
+      for (int k = 0; k <= Nd; ++k) EXPECT_EQ(x[static_cast<std::size_t>(k)], (k * 2.0) / Nd - 1.0);
+      EXPECT_EQ(e16(a), e16(1.001 * (2.0 / Nd)));
+      EXPECT_EQ(std::string(loss), "0.100000");
+      continue;
+    }
+    // The loss: total box area over the integral (1 - exp(-2H))/H.
+    EXPECT_NEAR(std::stod(loss), 100.0 * (Nd * a * H / (1.0 - std::exp(-2.0 * H)) - 1.0), 1e-3);
+    // Box: width times the density at its right end. With the envelope factor
+    // (>= 1.001) every box is at most a/1.001: each height a/width covers the
+    // density's maximum on its piece with 0.1 % to spare. Pieces 0 to Nd-3
+    // share the area of one search build; each point lies within about 2e-8
+    // of its root, which moves a box by at most 2e-8 * g * (2 + width * H),
+    // g the density at its end.
+    std::vector<double> box, slack;
+    for (std::size_t k = 0; k + 1 < x.size(); ++k) {
+      const double w = x[k + 1] - x[k], g = std::exp((x[k + 1] - 1.0) * H);
+      EXPECT_GT(w, 0.0) << k;
+      EXPECT_GE(a / w, 1.001 * g * (1 - 1e-9)) << k;
+      box.push_back(w * g);
+      slack.push_back(4e-8 * g * (2 + w * H));
+    }
+    const double common = *std::max_element(box.begin(), box.end() - 2);
+    for (std::size_t k = 0; k + 2 < box.size(); ++k) EXPECT_GE(box[k], common - slack[k]) << k;
+    if (::testing::Test::HasFailure()) return;  // one histogram's report is enough
+  }
+  EXPECT_TRUE(t.out.ends_with("\n\n     " + std::string(51, '-') +
+      "\nYou must COPY THE FILE \"O3.res\" IN YOUR WORKING DIRECTORY"
+      "\nYou must COPY THE FIRST LINES of O3.res in your program"
+      "\nYou can remove the files temp1.tmp and temp2.tmp\n     " + std::string(51, '-') + "\n\n"));
+  EXPECT_EQ(line + 7, console.size());
+}
+
+TEST(Stage2E2e, FullRunsGiveFinishedHistograms) {
+  // Nd_poi: losses 10 -> trunc(5/(1.05-1.002)) = 104; 20 -> trunc(3/(1.1-1.02)+1)
+  // = 38; 1 -> 1666, capped at 600.
+  const struct { const char* input; double H0, H_max, losses; int Nd; } cases[] = {
+      {"0\n20\n10\n1\n", 0, 20, 10, 104},
+      {"3\n20\n10\n1\n", 3, 20, 10, 104},
+      {"0\n5000\n10\n0\n0\n20\n20\n1\n", 0, 20, 20, 38},  // declined once
+      {"0\n2\n1\n1\n", 0, 2, 1, 600},
+      {"0\n100\n10\n1\n", 0, 100, 10, 104}};  // a piece bound
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    tool_run t;
+    t.put("O3.res", "a stale result to be replaced\n");
+    t.run(c.input);
+    check_full_run(t, c.H0, c.H_max, c.losses, c.Nd);
+  }
+}
+
+}  // namespace
+}  // namespace o3test

@@ -1,0 +1,44 @@
+// Runs of the built o3tables in fresh temporary directories, and its texts.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace o3test {
+
+// One run in its own directory under /tmp, removed with its files at the end.
+class tool_run {
+ public:
+  tool_run();
+  ~tool_run();
+  tool_run(const tool_run&) = delete;
+  tool_run& operator=(const tool_run&) = delete;
+  void put(const std::string& name, const std::string& text) const;  // before run
+  // Pipes `input` on standard input and closes it; kills the tool and fails
+  // the test after 60 s.
+  void run(const std::string& input);
+  std::string file(const std::string& name) const;  // "" when missing
+  bool exists(const std::string& name) const;
+  std::string out, err;
+  int status = -1;  // exit status; 128 + signal number when killed
+ private:
+  std::string dir_;
+};
+
+std::vector<std::string> lines_of(const std::string& text);  // without "\n"
+
+// An empty line, 3 blanks and 59 dashes, two framed lines, the dashes again,
+// 34 blanks before "x,y -> [-1,1[ " and an empty line.
+inline const std::string banner = "\n   " + std::string(59, '-') +
+    "\n   | O(3)  random number: P= sin(Pi.x) .exp(H.cos(PI.x)-H).dx|"
+    "\n   |                       =            exp(H.y-H).dy        |\n   " +
+    std::string(59, '-') + "\n" + std::string(34, ' ') + "x,y -> [-1,1[ \n\n";
+inline const std::string ask_H0 = "give Hinitial (H0);    example: 0.(normal)           -> H0=";
+inline const std::string ask_H_max =
+    "give Hmaximum (H_max); example: 100.                 -> H_max=";
+inline const std::string ask_losses =
+    "give the % of losses to accept (>=1%); example: 10 for 10%  -> %losses=";
+inline const std::string ask_continue = "Do you want to continue (0=No, 1=yes)? (1) ->  ";
+inline const std::string dash_line = "     " + std::string(35, '-') + "\n\n";
+
+}  // namespace o3test

@@ -1,5 +1,0 @@
-add_executable(o3_tool_tests run_tool.cpp tool_e2e_test.cpp)
-target_link_libraries(o3_tool_tests PRIVATE o3_options GTest::gtest_main)
-target_compile_definitions(o3_tool_tests PRIVATE O3TABLES_PATH="$<TARGET_FILE:o3tables>")
-add_dependencies(o3_tool_tests o3tables)
-gtest_discover_tests(o3_tool_tests DISCOVERY_TIMEOUT 60)
