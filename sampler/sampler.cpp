@@ -2,6 +2,8 @@
 #include "sampler/sampler.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace o3::sampler {
 namespace {
@@ -20,13 +22,22 @@ sampler::sampler(const table& t)
       lookup_(t.pieces),
       first_cell_(t.map_j.empty() ? 0 : t.map_j.front()) {
   if (t.map_j.empty()) throw table_error(t.map_line, "the map is empty");
+  if (lookup_.empty()) {
+    throw table_error(t.map_line, "the table has no lookup lines");
+  }
+  for (const mapping_piece& p : lookup_) {
+    routes_.push_back({p.bound, p.step,
+                       static_cast<std::int64_t>(p.base) - first_cell_});
+  }
+  routes_.back().bound = std::numeric_limits<double>::quiet_NaN();
   // Dense map: a cell without an entry takes the histogram of the entry
   // before it.
   const std::int32_t last = t.map_j.back();
   if (last < first_cell_) {
     throw table_error(t.map_line, "the map indices must increase");
   }
-  cell_histogram_.assign(static_cast<std::size_t>(last - first_cell_) + 1, -1);
+  std::vector<std::int32_t> cell_histogram(
+      static_cast<std::size_t>(last - first_cell_) + 1, -1);
   for (std::size_t e = 0; e < t.map_j.size(); ++e) {
     if (e > 0 && t.map_j[e] <= t.map_j[e - 1]) {
       throw table_error(t.map_line + static_cast<int>(e),
@@ -37,12 +48,26 @@ sampler::sampler(const table& t)
       throw table_error(t.map_line + static_cast<int>(e),
                         "the map names a histogram the table does not hold");
     }
-    cell_histogram_[static_cast<std::size_t>(t.map_j[e] - first_cell_)] =
+    cell_histogram[static_cast<std::size_t>(t.map_j[e] - first_cell_)] =
         t.map_g[e];
   }
-  for (std::size_t c = 1; c < cell_histogram_.size(); ++c) {
-    if (cell_histogram_[c] < 0) cell_histogram_[c] = cell_histogram_[c - 1];
+  for (std::size_t c = 1; c < cell_histogram.size(); ++c) {
+    if (cell_histogram[c] < 0) cell_histogram[c] = cell_histogram[c - 1];
   }
+  // Cells past the last entry are served by it, as the clamp of cell_index
+  // does; the map is continued with it up to the cell of the last bound (at
+  // most 2^16 cells), so that couplings there need no clamp.
+  std::size_t cells = cell_histogram.size();
+  for (const route& r : routes_) {
+    const double bound = std::isnan(r.bound) ? H_max_ : r.bound;
+    const double q = bound / r.step;
+    if (!(q >= 0.0 && q < 0x1.0p40)) continue;
+    const std::int64_t j = r.offset + static_cast<std::int64_t>(q);
+    if (j >= 0) cells = std::max(cells, static_cast<std::size_t>(j) + 1);
+  }
+  cells = std::min(cells, cell_histogram.size() + (std::size_t{1} << 16));
+  const std::int32_t last_histogram = cell_histogram.back();
+  cell_histogram.resize(cells, last_histogram);
 
   // The largest coupling of each histogram: the lower end of the cell of the
   // next entry that names another histogram, or H_max for the last.
@@ -78,13 +103,22 @@ sampler::sampler(const table& t)
                          squeeze > 0.0 ? width / squeeze : 0.0, width});
     }
   }
-}
-
-int sampler::cell_of(double h) const {
-  // The generated C lines: the first piece whose bound is above h.
-  std::size_t k = 0;
-  while (k + 1 < lookup_.size() && !(h < lookup_[k].bound)) ++k;
-  return lookup_[k].base + static_cast<int>(h / lookup_[k].step);
+  if (pieces_.size() > std::numeric_limits<std::uint32_t>::max()) {
+    throw table_error(t.map_line, "the table holds too many pieces");
+  }
+  cells_.reserve(cell_histogram.size());
+  for (const std::int32_t g : cell_histogram) {
+    cells_.push_back({g, static_cast<std::uint32_t>(g) *
+                             static_cast<std::uint32_t>(Nd_poi_)});
+  }
+  fast_.reserve(pieces_.size());
+  for (const piece& p : pieces_) {
+    const std::uint64_t threshold =
+        p.squeeze > 0.0
+            ? static_cast<std::uint64_t>(std::ceil(p.squeeze * 0x1.0p53))
+            : 0;
+    fast_.push_back({p.left, p.span * 0x1.0p-53, threshold});
+  }
 }
 
 double sampler::cell_lower_end(std::int32_t j) const {
@@ -99,12 +133,6 @@ double sampler::cell_lower_end(std::int32_t j) const {
     }
   }
   return H0_;
-}
-
-int sampler::histogram_of(double h) const {
-  const std::int64_t c = static_cast<std::int64_t>(cell_of(h)) - first_cell_;
-  const std::int64_t last = static_cast<std::int64_t>(cell_histogram_.size()) - 1;
-  return cell_histogram_[static_cast<std::size_t>(std::clamp<std::int64_t>(c, 0, last))];
 }
 
 }  // namespace o3::sampler

@@ -8,6 +8,7 @@
 #include <limits>
 #include <random>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 #include "sampler/table.h"
@@ -37,7 +38,7 @@ class sampler {
   // Index of the histogram that serves h, routed exactly as the file's C
   // lookup lines and map do; a cell without an entry of its own is served by
   // the entry before it. Needs H0 <= h < H_max.
-  int histogram_of(double h) const;
+  int histogram_of(double h) const { return cells_[cell_index(h)].histogram; }
 
   // Largest coupling routed to histogram g (its squeezes hold up to it).
   double largest_coupling(int g) const { return upper_[static_cast<std::size_t>(g)]; }
@@ -73,6 +74,28 @@ class sampler {
   }
 
  private:
+  // The lookup pieces as cell_index walks them.
+  struct route {
+    double bound;         // NaN for the last piece
+    double step;
+    std::int64_t offset;  // base - first_cell_
+  };
+  // The dense map, indexed by j - first_cell_: the histogram serving cell j
+  // and the index of its first piece. Past the last map entry it is
+  // continued with that entry up to the cell of the last bound.
+  struct cell {
+    std::int32_t histogram;
+    std::uint32_t first_piece;  // histogram * Nd_poi
+  };
+  // The squeezed first try's view of each piece, in the order of pieces_:
+  // v < squeeze exactly when m < threshold (m the top 53 bits of v's word),
+  // and v * span = m * scale, both exact rescalings by 2^53.
+  struct fast_piece {
+    double left;
+    double scale;             // span * 2^-53
+    std::uint64_t threshold;  // ceil(squeeze * 2^53)
+  };
+
   template <class URBG>
   static std::uint64_t word(URBG& rng) {
     using result = typename URBG::result_type;
@@ -95,37 +118,87 @@ class sampler {
     return static_cast<double>(w >> 11) * 0x1.0p-53;
   }
 
+  __extension__ using u128 = unsigned __int128;
+
   template <bool use_squeeze, class URBG>
   double draw_impl(double h, URBG& rng, counts* c = nullptr) const {
     assert(h >= H0_ && h < H_max_ && "coupling outside the table's range");
-    const std::size_t g = static_cast<std::size_t>(histogram_of(h));
-    const piece* pieces = &pieces_[g * static_cast<std::size_t>(Nd_poi_)];
-    const double area = area_[g];
-    for (;;) {
-      // One word gives the piece (its high part times Nd_poi) and a uniform
-      // fraction v (the low part of that product).
-      __extension__ using u128 = unsigned __int128;
+    const cell& routed = cells_[cell_index(h)];
+    const std::size_t first = routed.first_piece;
+    if constexpr (use_squeeze) {
+      // The first try, inline: one word gives the piece (its high part
+      // times Nd_poi) and a uniform fraction v (the top 53 bits m of the low
+      // part). Below the squeeze the box lies under the density everywhere
+      // on the piece: v / squeeze is then a fresh uniform for the position.
       const u128 product = static_cast<u128>(word(rng)) * nd_;
-      const piece& p = pieces[static_cast<std::size_t>(product >> 64)];
-      const double v = unit(static_cast<std::uint64_t>(product));
+      const std::size_t k = static_cast<std::size_t>(product >> 64);
+      const fast_piece& f = fast_[first + k];
+      const std::uint64_t m = static_cast<std::uint64_t>(product) >> 11;
       if (c != nullptr) ++c->tried;
-      if constexpr (use_squeeze) {
-        // Below the squeeze the box lies under the density everywhere on the
-        // piece: v / squeeze is then a fresh uniform for the position.
-        if (v < p.squeeze) {
+      if (m < f.threshold) [[likely]] {
+        if (c != nullptr) ++c->accepted;
+        return f.left + static_cast<double>(m) * f.scale;
+      }
+      return draw_rest(h, routed, k, m, rng, c);
+    } else {
+      const piece* pieces = &pieces_[first];
+      const double area = area_[static_cast<std::size_t>(routed.histogram)];
+      for (;;) {
+        const u128 product = static_cast<u128>(word(rng)) * nd_;
+        const piece& p = pieces[static_cast<std::size_t>(product >> 64)];
+        const double v = unit(static_cast<std::uint64_t>(product));
+        if (c != nullptr) ++c->tried;
+        const double y = p.left + unit(word(rng)) * p.width;
+        if (v * area < p.width * std::exp(h * (y - 1.0))) {
           if (c != nullptr) ++c->accepted;
-          return p.left + v * p.span;
+          return y;
         }
       }
+    }
+  }
+
+  // The rest of a squeezed draw whose first try, piece k and fraction
+  // m * 2^-53, missed the squeeze: that try tested against the density,
+  // then further tries as in the first.
+  template <class URBG>
+  double draw_rest(double h, const cell& routed, std::size_t k, std::uint64_t m,
+                   URBG& rng, counts* c) const {
+    const piece* pieces = &pieces_[routed.first_piece];
+    const fast_piece* fast = &fast_[routed.first_piece];
+    const double area = area_[static_cast<std::size_t>(routed.histogram)];
+    for (;;) {
+      const piece& p = pieces[k];
+      const double v = static_cast<double>(m) * 0x1.0p-53;
       const double y = p.left + unit(word(rng)) * p.width;
       if (v * area < p.width * std::exp(h * (y - 1.0))) {
         if (c != nullptr) ++c->accepted;
         return y;
       }
+      const u128 product = static_cast<u128>(word(rng)) * nd_;
+      k = static_cast<std::size_t>(product >> 64);
+      m = static_cast<std::uint64_t>(product) >> 11;
+      if (c != nullptr) ++c->tried;
+      const fast_piece& f = fast[k];
+      if (m < f.threshold) {
+        if (c != nullptr) ++c->accepted;
+        return f.left + static_cast<double>(m) * f.scale;
+      }
     }
   }
 
-  int cell_of(double h) const;
+  // Index in cells_ of the cell that serves h: the generated C lines'
+  // j = base + (int)(h / step) of the first piece whose bound is above h,
+  // less the first map index, taken to the nearest end of the map when
+  // outside it.
+  std::size_t cell_index(double h) const {
+    const route* r = routes_.data();
+    while (h >= r->bound) ++r;  // the last bound is NaN
+    const std::int64_t j = r->offset + static_cast<int>(h / r->step);
+    if (static_cast<std::uint64_t>(j) < cells_.size()) [[likely]] {
+      return static_cast<std::size_t>(j);
+    }
+    return j < 0 ? 0 : cells_.size() - 1;
+  }
   // Smallest coupling that the lookup lines send to cell j.
   double cell_lower_end(std::int32_t j) const;
 
@@ -134,11 +207,13 @@ class sampler {
   int Nd_poi_;
   std::uint64_t nd_;
   std::vector<mapping_piece> lookup_;
+  std::vector<route> routes_;
   std::int32_t first_cell_;
-  std::vector<std::int32_t> cell_histogram_;  // indexed by j - first_cell_
+  std::vector<cell> cells_;
   std::vector<double> area_;
   std::vector<double> upper_;
   std::vector<piece> pieces_;
+  std::vector<fast_piece> fast_;
 };
 
 }  // namespace o3::sampler
