@@ -69,16 +69,26 @@ sampler::sampler(const table& t)
   const std::int32_t last_histogram = cell_histogram.back();
   cell_histogram.resize(cells, last_histogram);
 
-  // The largest coupling of each histogram: the lower end of the cell of the
-  // next entry that names another histogram, or H_max for the last.
+  // The coupling range of each histogram: from the lower end of the cell of
+  // its first entry (H0 for the first entry, which also serves the couplings
+  // below its cell) to the lower end of the cell of the next entry that
+  // names another histogram, or H_max for the last.
   const std::size_t count = t.histograms.size();
+  lower_.assign(count, std::numeric_limits<double>::infinity());
   upper_.assign(count, -1.0);
   for (std::size_t e = 0; e < t.map_j.size(); ++e) {
+    const auto g = static_cast<std::size_t>(t.map_g[e]);
+    const double begin = e == 0 ? H0_ : cell_lower_end(t.map_j[e]);
     const double end = e + 1 < t.map_j.size()
                            ? cell_lower_end(t.map_j[e + 1])
                            : H_max_;
-    double& u = upper_[static_cast<std::size_t>(t.map_g[e])];
-    u = std::max(u, end);
+    lower_[g] = std::min(lower_[g], begin);
+    upper_[g] = std::max(upper_[g], end);
+  }
+  // A histogram the map never names is never drawn from: its range is its
+  // own coupling.
+  for (std::size_t g = 0; g < count; ++g) {
+    if (upper_[g] < 0.0) lower_[g] = upper_[g] = t.histograms[g].H;
   }
 
   area_.reserve(count);
@@ -90,17 +100,28 @@ sampler::sampler(const table& t)
                         "a histogram must have Nd_poi + 1 points");
     }
     area_.push_back(hist.area);
-    const double top = upper_[g] >= 0.0 ? upper_[g] : hist.H;
+    const double top = upper_[g];
+    const double low = lower_[g];
     for (int k = 0; k < Nd_poi_; ++k) {
       const auto i = static_cast<std::size_t>(k);
       const double width = hist.x[i + 1] - hist.x[i];
+      const double scale = width / hist.area;
       // The density's least value on the piece, over every coupling the
-      // histogram serves, as a fraction of the box height.
+      // histogram serves, as a fraction of the box height, and the tangent
+      // there: the density is convex in y and falls with the coupling.
       const double least = std::exp(top * (hist.x[i] - 1.0));
       double squeeze = least * width / hist.area * (1.0 - squeeze_margin);
       squeeze = std::min(squeeze, 1.0);
+      // Its chord at the smallest coupling bounds it from above.
+      const double start =
+          std::exp(low * (hist.x[i] - 1.0)) * scale * (1.0 + squeeze_margin);
+      const double end =
+          std::exp(low * (hist.x[i + 1] - 1.0)) * scale * (1.0 + squeeze_margin);
+      const bool wide = width > 0.0;
       pieces_.push_back({hist.x[i], squeeze,
-                         squeeze > 0.0 ? width / squeeze : 0.0, width});
+                         squeeze > 0.0 ? width / squeeze : 0.0, width,
+                         wide ? squeeze * top : 0.0, start,
+                         wide ? (end - start) / width : 0.0});
     }
   }
   if (pieces_.size() > std::numeric_limits<std::uint32_t>::max()) {

@@ -15,12 +15,18 @@
 
 namespace o3::sampler {
 
-// A piece of one histogram as the draw needs it.
+// A piece of one histogram as the draw needs it. Heights are fractions of
+// the box; t is the offset y - left of a point in the piece. For every
+// coupling the histogram serves, the density lies above the tangent
+// squeeze + slope * t and below the chord chord + chord_slope * t.
 struct piece {
-  double left;     // x[k]
-  double squeeze;  // below this fraction of the box, accept at once
-  double span;     // width / squeeze: the fast path's position scale
-  double width;    // x[k+1] - x[k]
+  double left;         // x[k]
+  double squeeze;      // below this fraction of the box, accept at once
+  double span;         // width / squeeze: the fast path's position scale
+  double width;        // x[k+1] - x[k]
+  double slope;        // of the tangent at the left end
+  double chord;        // the chord's height at the left end
+  double chord_slope;  // of the chord
 };
 
 class sampler {
@@ -42,6 +48,8 @@ class sampler {
 
   // Largest coupling routed to histogram g (its squeezes hold up to it).
   double largest_coupling(int g) const { return upper_[static_cast<std::size_t>(g)]; }
+  // Smallest coupling routed to histogram g (its chords hold down to it).
+  double smallest_coupling(int g) const { return lower_[static_cast<std::size_t>(g)]; }
 
   // The prepared pieces of histogram g.
   std::span<const piece> pieces_of(int g) const {
@@ -159,7 +167,8 @@ class sampler {
 
   // The rest of a squeezed draw whose first try, piece k and fraction
   // m * 2^-53, missed the squeeze: that try tested against the density,
-  // then further tries as in the first.
+  // then further tries as in the first. The tangent accepts and the chord
+  // rejects most of these tries without evaluating the density.
   template <class URBG>
   double draw_rest(double h, const cell& routed, std::size_t k, std::uint64_t m,
                    URBG& rng, counts* c) const {
@@ -169,8 +178,11 @@ class sampler {
     for (;;) {
       const piece& p = pieces[k];
       const double v = static_cast<double>(m) * 0x1.0p-53;
-      const double y = p.left + unit(word(rng)) * p.width;
-      if (v * area < p.width * std::exp(h * (y - 1.0))) {
+      const double t = unit(word(rng)) * p.width;
+      const double y = p.left + t;
+      if (v < p.squeeze + p.slope * t ||
+          (v < p.chord + p.chord_slope * t &&
+           v * area < p.width * std::exp(h * (y - 1.0)))) {
         if (c != nullptr) ++c->accepted;
         return y;
       }
@@ -211,6 +223,7 @@ class sampler {
   std::int32_t first_cell_;
   std::vector<cell> cells_;
   std::vector<double> area_;
+  std::vector<double> lower_;
   std::vector<double> upper_;
   std::vector<piece> pieces_;
   std::vector<fast_piece> fast_;

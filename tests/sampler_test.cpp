@@ -156,18 +156,32 @@ TEST(Sampler, RoutesWithTheDivisionOfTheLookupLines) {
   EXPECT_EQ(s.histogram_of(0.2), 5);
 }
 
-TEST(Sampler, SqueezesLieUnderTheDensityForEveryServedCoupling) {
+TEST(Sampler, BoundsBracketTheDensityForEveryServedCoupling) {
   const table t = read(small_table());
   const o3::sampler::sampler s(t);
   for (int g = 0; g < s.histogram_count(); ++g) {
     const auto& hist = t.histograms[static_cast<std::size_t>(g)];
+    const double low = s.smallest_coupling(g);
     const double top = s.largest_coupling(g);
+    ASSERT_LE(hist.H, low) << "histogram " << g;
+    ASSERT_LE(low, top) << "histogram " << g;
     const auto pieces = s.pieces_of(g);
     for (std::size_t k = 0; k < pieces.size(); ++k) {
+      const auto& p = pieces[k];
       const double width = hist.x[k + 1] - hist.x[k];
-      ASSERT_LE(pieces[k].squeeze * hist.area / width,
-                std::exp(top * (hist.x[k] - 1.0)))
-          << "histogram " << g << " piece " << k;
+      for (const double h : {low, 0.5 * (low + top), top}) {
+        for (const double f : {0.0, 0.25, 0.5, 0.75, 1.0}) {
+          const double offset = f * width;
+          // The density at y as a fraction of the box height.
+          const double density =
+              std::exp(h * (hist.x[k] + offset - 1.0)) * width / hist.area;
+          ASSERT_LE(p.squeeze, density) << "histogram " << g << " piece " << k;
+          ASSERT_LE(p.squeeze + p.slope * offset, density)
+              << "histogram " << g << " piece " << k << " h " << h;
+          ASSERT_GE(p.chord + p.chord_slope * offset, density)
+              << "histogram " << g << " piece " << k << " h " << h;
+        }
+      }
     }
   }
 }
