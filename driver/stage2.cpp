@@ -14,7 +14,7 @@
 #include "numeric/fatal.h"
 #include "numeric/romberg.h"
 #include "partition/corrections.h"
-#include "partition/partition_search.h"
+#include "partition/finish.h"
 
 namespace o3 {
 namespace {
@@ -109,12 +109,9 @@ int main_2() {
       m = 2.0 / static_cast<double>(Nd_poi);
       a = envelope_margin * m;
     } else {
-      o3::Xlimit = 1.0 + 0.01 / static_cast<double>(Nd_poi);
-      x[0] = -1.0;
       const double I = qromb(g1, -1.0, 1.0);
       m = I / static_cast<double>(Nd_poi);
-      a = find_a(m, x.data(), Nd_poi);
-      const double c = corrections(x.data(), f1.data(), &a, Nd_poi);
+      const double c = finish_partition(m, x.data(), f1.data(), &a, Nd_poi).factor;
       std::printf("factor=%f\n", c);
     }
     const double loss = (a / m - 1.0) * 100.0;

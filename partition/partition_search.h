@@ -18,18 +18,46 @@ double g1_Deltax_max(double x1, double x2);
 double g1_Deltax(double x1, double x2, double a);
 
 // The right end of the piece that starts at x and has box area a, found by
-// root1 with step Acc_interval and zriddr to Acc_ridders; the past-end mark
-// Xlimit + 1 when x > Xlimit or no bracket starts at or below Xlimit.
+// root1 with step Acc_interval and zriddr to the given accuracy; the past-end
+// mark Xlimit + 1 when x > Xlimit or no bracket starts at or below Xlimit.
+double find_x(double x, double a, double accuracy);
+// The same to Acc_ridders.
 double find_x(double x, double a);
 
-// x[i] = find_x(x[i - 1], a) for i = 1..Nd_poi in order; x[0] is the caller's.
+// x[i] = find_x(x[i - 1], a, accuracy) for i = 1..Nd_poi in order; x[0] is
+// the caller's.
+void find_x_all(double a, double* x, int Nd_poi, double accuracy);
+// The same to Acc_ridders.
 void find_x_all(double a, double* x, int Nd_poi);
 
+// Where the search ends and when it stops. The caller sets Xlimit to
+// 1 + strip before find_a, and corrections lowers it by the same strip.
+struct search_end {
+  double strip;         // how far beyond 1 the search end lies
+  double accuracy;      // bisect while x[Nd_poi] is farther from Xlimit
+  double close_enough;  // after a step, stop once it is nearer than this
+  double ridders;       // accuracy of each point
+};
+
+// The usual end: 0.01/Nd_poi beyond 1, Acc_a, 1/(50 Nd_poi) and
+// Acc_ridders.
+search_end usual_end(int Nd_poi);
+
+// For couplings so large that the pieces next to 1 are narrower than the
+// usual strip: a strip of min(0.01/Nd_poi, 0.05 m), m the mean mass per
+// piece and about the width of those pieces, so that it stays a small part
+// of the last piece; a tolerance of a tenth of the strip; and points placed
+// to a tenth of that, so that shortening each piece by the accuracy does not
+// add to the losses.
+search_end narrow_end(int Nd_poi, double m);
+
 // The box area for which the last of Nd_poi pieces ends on Xlimit: stepping
-// by 1.2 to a bracket, then bisection until x[Nd_poi] is within Acc_a, or
-// within 1/(50 Nd_poi) after a step, or 202 midpoints were built. Returns the
-// upper end of the final bracket; x holds the partition of the last build,
-// which may be the lower end's.
+// by 1.2 to a bracket, then bisection until x[Nd_poi] is within
+// end.accuracy, or within end.close_enough after a step, or 202 midpoints
+// were built. Returns the upper end of the final bracket; x holds the
+// partition of the last build, which may be the lower end's.
+double find_a(double a, double* x, int Nd_poi, const search_end& end);
+// The same with the usual end.
 double find_a(double a, double* x, int Nd_poi);
 
 // Marker at fixed stages of the search and the corrections (stage codes 2 to

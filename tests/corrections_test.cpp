@@ -51,7 +51,9 @@ TEST(Corrections, FactorPullBackAndHeights) {
     if (r.on_end) x[k] = lowered;
     const double before = x[k];
     double a = r.a;
-    const double c = o3::corrections(x.data(), f1.data(), &a, nd);
+    const o3::correction done = o3::try_corrections(x.data(), f1.data(), &a, nd, 0.01 / nd);
+    ASSERT_EQ(done.result, o3::correction::done);
+    const double c = done.factor;
     EXPECT_NEAR(c, r.factor, 1e-12);
     if (r.factor == 1.001) { EXPECT_EQ(c, 1.001); }  // exactly the margin
     EXPECT_EQ(a, c * r.a);
@@ -59,6 +61,35 @@ TEST(Corrections, FactorPullBackAndHeights) {
     EXPECT_EQ(x.back(), lowered);
     EXPECT_EQ(x[k], before >= lowered ? (lowered - x[k - 1]) * 3.0 / 5.0 + x[k - 1] : before);
     EXPECT_NEAR(f1[0], r.f1_0, 1e-12);
+  }
+}
+
+TEST(Corrections, StopsOnTheFirstFailure) {
+  o3::testing::run_parameters_guard guard;
+  struct row { const char* what; std::vector<double> x; bool on_end;
+               o3::correction::outcome result; int piece; };
+  // Piece 1 of the second row is 1.0 wide: height 1.001 * 0.6 = 0.6006 < 1
+  // = g1 (hand calculation), as is piece 2; only piece 1 is named.
+  const row rows[] = {
+      {"last-but-two point on the end", {-1, -0.5, 9, 0.9, 9}, true,
+       o3::correction::past_the_end, 2},
+      {"envelope below g1", {-1, -0.9, 0.1, 0.5, 9}, false, o3::correction::below_density, 1}};
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.what);
+    std::vector<double> x = r.x, f1(r.x.size() - 1);
+    const int nd = static_cast<int>(f1.size());
+    const double lowered = set_limit(nd);
+    if (r.on_end) x[2] = lowered;
+    const std::vector<double> before = x;
+    double a = 0.6;
+    const o3::correction c = o3::try_corrections(x.data(), f1.data(), &a, nd, 0.01 / nd);
+    EXPECT_EQ(c.result, r.result);
+    EXPECT_EQ(c.piece, r.piece);
+    // A partition that cannot be finished is left as the search made it.
+    if (r.result == o3::correction::past_the_end) {
+      EXPECT_EQ(x, before);
+      EXPECT_EQ(a, 0.6);
+    }
   }
 }
 
@@ -71,25 +102,15 @@ void stdout_into_stderr() {
 
 TEST(CorrectionsDeathTest, Failures) {
   o3::testing::run_parameters_guard guard;
-  struct row { const char* what; std::vector<double> x; bool on_end; std::string err; };
-  // Piece 1 of the second row is 1.0 wide: height 1.001 * 0.6 = 0.6006 < 1
-  // = g1 (hand calculation).
-  const row rows[] = {
-      {"last-but-two point on the end", {-1, -0.5, 9, 0.9, 9}, true, "change the % of losses"},
-      {"envelope below g1", {-1, -0.9, 0.1, 0.5, 9}, false,
-       "!!! for f1\\[1\\]=0\\.600600 <max=1\\.000000 on \\[-0\\.900000,0\\.100000\\]\n"
-       "f1 must be > max of the function g1"},
-      {"one piece", {-1, 9}, false, "corrections need at least two pieces"}};
-  for (const row& r : rows) {
-    SCOPED_TRACE(r.what);
-    std::vector<double> x = r.x, f1(r.x.size() - 1);
-    const int nd = static_cast<int>(f1.size());
-    const double lowered = set_limit(nd);
-    if (r.on_end) x[2] = lowered;
-    double a = 0.6;
-    EXPECT_EXIT((stdout_into_stderr(), o3::corrections(x.data(), f1.data(), &a, nd)),
-                ::testing::ExitedWithCode(1), "^" + r.err + closing);
-  }
+  std::vector<double> x = {-1, -0.9, 0.1, 0.5, 1}, f1 = {0.1, 0.6006, 0.6006, 1.2};
+  o3::H = 0.0;
+  EXPECT_EXIT((stdout_into_stderr(), o3::envelope_failure(x.data(), f1.data(), 1)),
+              ::testing::ExitedWithCode(1),
+              "^!!! for f1\\[1\\]=0\\.600600 <max=1\\.000000 on \\[-0\\.900000,0\\.100000\\]\n"
+              "f1 must be > max of the function g1" + closing);
+  double a = 0.6;
+  EXPECT_EXIT((stdout_into_stderr(), o3::try_corrections(x.data(), f1.data(), &a, 1, 0.01)),
+              ::testing::ExitedWithCode(1), "^corrections need at least two pieces" + closing);
 }
 
 }  // namespace

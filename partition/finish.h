@@ -1,0 +1,22 @@
+// A histogram from its search to its finished envelope.
+#pragma once
+
+namespace o3 {
+
+struct finished {
+  double factor;  // the envelope factor of the corrections
+  bool narrowed;  // whether the search had to end nearer to 1
+};
+
+// Searches and finishes the partition for the coupling o3::H, whose mean
+// mass per piece is m, into x[0..Nd_poi] (x[0] = -1), f1 and *a: find_a
+// from m, then the corrections. Where those would leave the point before
+// the last at or beyond 1 (large couplings, whose pieces next to 1 are
+// narrower than the usual strip beyond 1), the search is made again with
+// the narrow end, and the corrections lower Xlimit by its strip. A
+// partition that still cannot be finished, or an envelope below the
+// density, ends the run. Needs Nd_poi >= 2 and o3::H > 0.
+finished finish_partition(double m, double* x, double* f1, double* a,
+                          int Nd_poi);
+
+}  // namespace o3
