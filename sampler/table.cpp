@@ -137,6 +137,13 @@ void read_lookup(lines& in, table* t) {
       if (!t->pieces.empty() && !(p.bound > t->pieces.back().bound)) {
         inconsistent(in.number(), "the bounds must increase");
       }
+      // (int)(h / step) must hold every coupling of the piece in an int.
+      const double low = t->pieces.empty() ? t->H0 : t->pieces.back().bound;
+      if (!(std::fabs(low / p.step) < 2147483647.0 &&
+            std::fabs(p.bound / p.step) < 2147483647.0)) {
+        inconsistent(in.number(), "the step is too small for the bound: "
+                                  "(int)(h/step) leaves the range of an int");
+      }
       t->pieces.push_back(p);
     } else if (!t->pieces.empty() &&
                match(line, "else {printf(\"H must be < %f\\n\"); exit(-1);}",

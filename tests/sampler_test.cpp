@@ -84,6 +84,11 @@ TEST(ReadTable, NamesTheLineAndWhatWasExpected) {
       {"map count off by one", with_line(good, 25, "501"),
        "line 25: the number of map entries must be N_H_max - 5"},
       {"map entry malformed", with_line(good, 26, "0 x"), "line 26: expected \"%d %d\""},
+      {"step zero", with_line(good, 14, "if(h<20.000000 ) j=0+(int)(h/0.000000);"),
+       "line 14: the step must be > 0"},
+      {"step too small to route in an int",
+       with_line(good, 14, "if(h<3000.000000 ) j=0+(int)(h/0.000001);"),
+       "line 14: the step is too small for the bound"},
       {"truncated after the map", good.substr(0, good.find("\n499 ") + 1),
        "the file ends"},
   };
