@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "emit/c_source.h"
+#include "emit/fortran_source.h"
 #include "emit/table_facts.h"
 #include "emit/template.h"
 
@@ -93,6 +94,7 @@ int run_emit(int argc, char** argv) {
     const emit::c_sampler_files c = emit::c_sampler(facts);
     ok = write(*o, "o3_sampler.h", c.header) && write(*o, "o3_sampler.c", c.source);
   }
+  if (ok && o->fortran) ok = write(*o, "o3_sampler.f90", emit::fortran_sampler(facts));
   return ok ? 0 : 1;
 }
 
