@@ -364,22 +364,16 @@ c_sampler_files c_sampler(const table_facts& f) {
   files.header = fill(header_template, {{"HEADER_LINE", header_line(f, "o3_sampler.h")},
                                         {"H0", checker::text("%a", f.H0)},
                                         {"H_MAX", checker::text("%a", f.H_max)}});
-  files.source = fill(
-      source_template,
+  std::vector<substitution> values = layout_substitutions(f);
+  values.insert(values.end(),
       {{"HEADER_LINE", header_line(f, "o3_sampler.c")},
        {"CHECKSUM", checker::text("%016llx", static_cast<unsigned long long>(f.checksum))},
-       {"ND", checker::text("%d", f.Nd_poi)},
-       {"HISTOGRAMS", checker::text("%d", f.histograms)},
-       {"MAP_LINE", checker::text("%d", f.map_line)},
-       {"MAP_ENTRIES", checker::text("%d", f.map_entries)},
-       {"FIRST_CELL", checker::text("%ld", static_cast<long>(f.first_cell))},
-       {"CELLS", checker::text("%zu", f.cells)},
-       {"ROUTES", checker::text("%zu", f.routes.size())},
        {"BOUNDS", hex_inline(bounds)},
        {"STEPS", hex_inline(steps)},
        {"OFFSETS", offsets},
        {"LOWER", hex_rows(f.lower)},
        {"UPPER", hex_rows(f.upper)}});
+  files.source = fill(source_template, values);
   return files;
 }
 

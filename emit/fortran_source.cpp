@@ -422,23 +422,18 @@ std::string fortran_sampler(const table_facts& f) {
     steps.push_back(bits_of(f.routes[r].step));
     offsets.push_back(checker::text("%" PRId64 "_int64", f.routes[r].offset));
   }
-  return fill(module_template,
-              {{"HEADER_LINE", header_line(f, "o3_sampler.f90")},
-               {"H0", bits_of(f.H0)},
-               {"H_MAX", bits_of(f.H_max)},
-               {"CHECKSUM_HIGH", checker::text("%" PRIu64, f.checksum >> 32)},
-               {"CHECKSUM_LOW", checker::text("%" PRIu64, f.checksum & 0xffffffffu)},
-               {"ND", checker::text("%d", f.Nd_poi)},
-               {"HISTOGRAMS", checker::text("%d", f.histograms)},
-               {"MAP_LINE", checker::text("%d", f.map_line)},
-               {"MAP_ENTRIES", checker::text("%d", f.map_entries)},
-               {"FIRST_CELL", checker::text("%ld", static_cast<long>(f.first_cell))},
-               {"CELLS", checker::text("%zu", f.cells)},
-               {"ROUTES", checker::text("%zu", f.routes.size())},
-               {"BOUNDS", continued(bounds)},
-               {"STEPS", continued(steps)},
-               {"OFFSETS", continued(offsets)},
-               {"RANGES", assignments("lower", f.lower) + assignments("upper", f.upper)}});
+  std::vector<substitution> values = layout_substitutions(f);
+  values.insert(values.end(),
+      {{"HEADER_LINE", header_line(f, "o3_sampler.f90")},
+       {"H0", bits_of(f.H0)},
+       {"H_MAX", bits_of(f.H_max)},
+       {"CHECKSUM_HIGH", checker::text("%" PRIu64, f.checksum >> 32)},
+       {"CHECKSUM_LOW", checker::text("%" PRIu64, f.checksum & 0xffffffffu)},
+       {"BOUNDS", continued(bounds)},
+       {"STEPS", continued(steps)},
+       {"OFFSETS", continued(offsets)},
+       {"RANGES", assignments("lower", f.lower) + assignments("upper", f.upper)}});
+  return fill(module_template, values);
 }
 
 }  // namespace o3::emit

@@ -3,9 +3,11 @@
 
 #include <cstdio>
 
+#include "checker/text.h"
+
 namespace o3::emit {
 
-std::string fill(std::string_view text, std::initializer_list<substitution> values) {
+std::string fill(std::string_view text, const std::vector<substitution>& values) {
   std::string out;
   std::size_t at = 0;
   while (at < text.size()) {
@@ -30,6 +32,16 @@ std::string fill(std::string_view text, std::initializer_list<substitution> valu
   }
   out.append(text.substr(at));
   return out;
+}
+
+std::vector<substitution> layout_substitutions(const table_facts& f) {
+  return {{"ND", checker::text("%d", f.Nd_poi)},
+          {"HISTOGRAMS", checker::text("%d", f.histograms)},
+          {"MAP_LINE", checker::text("%d", f.map_line)},
+          {"MAP_ENTRIES", checker::text("%d", f.map_entries)},
+          {"FIRST_CELL", checker::text("%ld", static_cast<long>(f.first_cell))},
+          {"CELLS", checker::text("%zu", f.cells)},
+          {"ROUTES", checker::text("%zu", f.routes.size())}};
 }
 
 bool write_file(const std::string& path, const std::string& text) {
