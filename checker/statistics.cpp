@@ -72,17 +72,22 @@ std::vector<double> test_couplings(const sampler::table& t, std::size_t count) {
   return h;
 }
 
-coupling_result evaluate(double h, int histogram, double expected_acceptance,
-                         const std::vector<std::uint64_t>& counts,
-                         const sampler::sampler::counts& tries) {
-  coupling_result r{h, histogram, 0.0, 0.0, 0.0, expected_acceptance, 0.0};
+double chi_square(const std::vector<std::uint64_t>& counts) {
   double n = 0.0;
   for (const std::uint64_t c : counts) n += static_cast<double>(c);
   const double expected = n / static_cast<double>(counts.size());
+  double chi2 = 0.0;
   for (const std::uint64_t c : counts) {
     const double d = static_cast<double>(c) - expected;
-    r.chi2 += d * d / expected;
+    chi2 += d * d / expected;
   }
+  return chi2;
+}
+
+coupling_result evaluate(double h, int histogram, double expected_acceptance,
+                         const std::vector<std::uint64_t>& counts,
+                         const sampler::sampler::counts& tries) {
+  coupling_result r{h, histogram, chi_square(counts), 0.0, 0.0, expected_acceptance, 0.0};
   r.chi2_p = chi_square_tail(r.chi2, static_cast<int>(counts.size()) - 1);
   // With no tries counted the rate is NaN and the test fails, as it should.
   const double tried = static_cast<double>(tries.tried);

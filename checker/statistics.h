@@ -50,6 +50,9 @@ constexpr std::size_t chi_square_bins = 100;
 // (Bonferroni).
 constexpr double family_level = 1e-6;
 
+// Pearson's statistic of counts against equal expected counts.
+double chi_square(const std::vector<std::uint64_t>& counts);
+
 struct coupling_result {
   double h;
   int histogram;

@@ -8,10 +8,14 @@
 #include "driver/run_parameters.h"
 #include "driver/stage1.h"
 #include "driver/stage2.h"
+#include "emit/emit_command.h"
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::string_view(argv[1]) == "check") {
     return o3::run_check(argc - 2, argv + 2);
+  }
+  if (argc > 1 && std::string_view(argv[1]) == "emit") {
+    return o3::run_emit(argc - 2, argv + 2);
   }
   if (argc > 1) {
     std::fprintf(stderr, "o3tables: unknown argument '%s'\n", argv[1]);

@@ -56,6 +56,20 @@ class sampler {
     return {&pieces_[static_cast<std::size_t>(g) * nd_], nd_};
   }
 
+  // The lookup pieces as the draw walks them: couplings below `bound` go to
+  // the cell offset + (int)(h / step) of the dense map.
+  struct route {
+    double bound;         // NaN for the last piece
+    double step;
+    std::int64_t offset;  // base - first_cell()
+  };
+  // For code generated from this table, which must route as the draw does:
+  // the routes, the map index of the dense map's first cell and its size
+  // (continued past the last entry, see the constructor).
+  std::span<const route> routes() const { return routes_; }
+  std::int32_t first_cell() const { return first_cell_; }
+  std::size_t cell_count() const { return cells_.size(); }
+
   // One draw for coupling h in [H0, H_max), from a uniform random bit
   // generator.
   template <class URBG>
@@ -82,12 +96,6 @@ class sampler {
   }
 
  private:
-  // The lookup pieces as cell_index walks them.
-  struct route {
-    double bound;         // NaN for the last piece
-    double step;
-    std::int64_t offset;  // base - first_cell_
-  };
   // The dense map, indexed by j - first_cell_: the histogram serving cell j
   // and the index of its first piece. Past the last map entry it is
   // continued with that entry up to the cell of the last bound.
