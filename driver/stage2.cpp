@@ -9,6 +9,7 @@
 #include "driver/files.h"
 #include "driver/grid_file_reader.h"
 #include "driver/histogram_points.h"
+#include "driver/progress.h"
 #include "driver/run_parameters.h"
 #include "driver/temp_files.h"
 #include "numeric/fatal.h"
@@ -96,10 +97,12 @@ int main_2() {
 
   std::vector<double> x(work_capacity);
   std::vector<double> f1(work_capacity);
+  progress_line progress(grid.count);
   for (int i = 0; i <= N_histogram; ++i) {
     o3::H = grid.H[static_cast<std::size_t>(i)];
     double m = 0.0;
     double a = 0.0;
+    double c = 0.0;  // the envelope factor, for a searched histogram
     if (o3::H == 0.0) {
       // The density is 1: evenly spaced points and boxes of height 1.001.
       for (int k = 0; k <= Nd_poi; ++k) {
@@ -114,9 +117,10 @@ int main_2() {
       const double I = qromb(g1, -1.0, 1.0);
       m = I / static_cast<double>(Nd_poi);
       a = find_a(m, x.data(), Nd_poi);
-      const double c = corrections(x.data(), f1.data(), &a, Nd_poi);
-      std::printf("factor=%f\n", c);
+      c = corrections(x.data(), f1.data(), &a, Nd_poi);
     }
+    progress.before_output();
+    if (o3::H != 0.0) std::printf("factor=%f\n", c);
     const double loss = (a / m - 1.0) * 100.0;
     std::printf("Histogram=%d, H=%f, number of pts=%d, loss=%f%%\n", i, o3::H,
                 Nd_poi, loss);
@@ -125,7 +129,9 @@ int main_2() {
     for (int k = 0; k <= Nd_poi; ++k) {
       std::fprintf(out, "%20.16e\n", x[static_cast<std::size_t>(k)]);
     }
+    progress.update(i + 1);
   }
+  progress.finish();
   close_written(out, result_file_name);
 
   print_closing_advice();

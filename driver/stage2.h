@@ -9,8 +9,9 @@ inline constexpr int work_capacity = 100001;
 
 // Reads temp2.tmp and temp1.tmp (checked whole before O3.res is opened),
 // computes each histogram from the couplings as written there, writes O3.res
-// and a line per histogram, and prints the closing advice. Returns 0; every
-// failure ends the run through nrerror.
+// and a line per histogram, and prints the closing advice; on a terminal's
+// stderr a progress line is drawn meanwhile. Returns 0; every failure ends
+// the run through nrerror.
 int main_2();
 
 }  // namespace o3
