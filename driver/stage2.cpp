@@ -59,6 +59,14 @@ void write_header(std::FILE* out, const grid_file& grid, int Nd_poi) {
   std::fputs("-\n", out);
 }
 
+[[noreturn]] void too_large_coupling(int i) {
+  char message[160];
+  std::snprintf(message, sizeof message,
+                "temp2.tmp: histogram %d has H=%g, above %g, where no histogram "
+                "can be finished", i, o3::H, largest_coupling);
+  nrerror(message);
+}
+
 void print_closing_advice() {
   std::printf("\n     ---------------------------------------------------\n");
   std::printf("You must COPY THE FILE \"O3.res\" IN YOUR WORKING DIRECTORY\n");
@@ -88,6 +96,8 @@ int main_2() {
     }
   }
   const std::string snippet = read_whole_file(snippet_file_name);
+  std::string message;
+  if (!check_snippet_map(snippet, grid.n, &message)) nrerror(message.c_str());
 
   std::FILE* out = open_file(result_file_name, "w");
   write_header(out, grid, Nd_poi);
@@ -100,6 +110,7 @@ int main_2() {
   progress_line progress(grid.count);
   for (int i = 0; i <= N_histogram; ++i) {
     o3::H = grid.H[static_cast<std::size_t>(i)];
+    if (o3::H > largest_coupling) too_large_coupling(i);
     double m = 0.0;
     double a = 0.0;
     double c = 0.0;  // the envelope factor, for a searched histogram
