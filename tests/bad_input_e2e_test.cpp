@@ -11,12 +11,6 @@
 namespace o3test {
 namespace {
 
-int count_of(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
-  return n;
-}
-
 const std::vector<std::string> no_files, temp_files = {"temp1.tmp", "temp2.tmp"},
     all_files = {"O3.res", "temp1.tmp", "temp2.tmp"};
 const std::string advice_end = "You can remove the files temp1.tmp and temp2.tmp\n     " +

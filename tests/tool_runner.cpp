@@ -111,4 +111,10 @@ std::vector<std::string> lines_of(const std::string& text) {
   return lines;
 }
 
+int count_of(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+  return n;
+}
+
 }  // namespace o3test

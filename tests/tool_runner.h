@@ -28,6 +28,7 @@ class tool_run {
 };
 
 std::vector<std::string> lines_of(const std::string& text);  // without "\n"
+int count_of(const std::string& text, const std::string& what);  // overlaps counted
 
 // An empty line, 3 blanks and 59 dashes, two framed lines, the dashes again,
 // 34 blanks before "x,y -> [-1,1[ " and an empty line.
