@@ -5,8 +5,16 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 namespace o3 {
+namespace {
+
+// The end-of-input message names the question.
+const char* const question_names[question_count] = {
+    "H0", "H_max", "the % of losses", "the continue prompt"};
+
+}  // namespace
 
 bool parse_real(std::string_view token, double* value) {
   if (token.empty()) return false;
@@ -54,34 +62,63 @@ void answer_reader::discard_line() {
   while (ch != EOF && ch != '\n') ch = std::getc(in_);
 }
 
-std::string answer_reader::next_answer(const char* what) {
+template <typename T>
+answer answer_reader::read(bool (*parse)(std::string_view, T*), T* value) {
+  std::string token;
+  if (!next_token(&token)) return answer::end_of_input;
+  if (parse(token, value)) return answer::ok;
+  discard_line();
+  return answer::refused;
+}
+
+answer answer_reader::read_real(double* value) {
+  return read(parse_real, value);
+}
+
+answer answer_reader::read_integer(long long* value) {
+  return read(parse_integer, value);
+}
+
+void answer_source::preset(question q, std::string token) {
+  presets_[static_cast<int>(q)] = std::move(token);
+}
+
+std::optional<std::string> answer_source::take_preset(question q) {
   // The prompt has no line end: it must be out before the read waits.
   std::fflush(stdout);
-  std::string token;
-  if (!next_token(&token)) end_of_input(what);
+  std::optional<std::string> token;
+  token.swap(presets_[static_cast<int>(q)]);
+  last_was_preset_ = token.has_value();
   return token;
 }
 
-bool answer_reader::read_real(const char* what, double* value) {
-  if (parse_real(next_answer(what), value)) return true;
-  discard_line();
-  return false;
+bool answer_source::settle(question q, answer a) {
+  if (a == answer::end_of_input) {
+    std::fprintf(stderr, "!!! end of input: no answer for %s\n",
+                 question_names[static_cast<int>(q)]);
+    std::exit(1);
+  }
+  return a == answer::ok;
 }
 
-bool answer_reader::read_integer(const char* what, long long* value) {
-  if (parse_integer(next_answer(what), value)) return true;
-  discard_line();
-  return false;
+bool answer_source::read_real(question q, double* value) {
+  if (const auto token = take_preset(q)) return parse_real(*token, value);
+  return settle(q, reader_.read_real(value));
 }
 
-void answer_reader::end_of_input(const char* what) {
-  std::fprintf(stderr, "!!! end of input: no answer for %s\n", what);
-  std::exit(1);
+bool answer_source::read_integer(question q, long long* value) {
+  if (const auto token = take_preset(q)) return parse_integer(*token, value);
+  return settle(q, reader_.read_integer(value));
 }
 
-answer_reader& console() {
-  static answer_reader reader(stdin);
-  return reader;
+void answer_source::refuse(const char* text) const {
+  std::fputs(text, stdout);
+  if (last_was_preset_) std::exit(2);
+}
+
+answer_source& console() {
+  static answer_source source(stdin);
+  return source;
 }
 
 }  // namespace o3

@@ -14,12 +14,13 @@ namespace {
 void ask_H0() {
   for (;;) {
     std::printf("give Hinitial (H0);    example: 0.(normal)           -> H0=");
-    if (!console().read_real("H0", &o3::H0)) {
-      std::printf("!!! H0 must be a finite number\n");
+    if (!console().read_real(question::h0, &o3::H0)) {
+      console().refuse("!!! H0 must be a finite number\n");
     } else if (o3::H0 < 0.0) {
       // The box of a piece takes its height at the right end, which covers
       // the density only where it rises, that is for H >= 0.
-      std::printf("!!! H0 must be >= 0: the tables hold couplings H >= 0\n");
+      console().refuse(
+          "!!! H0 must be >= 0: the tables hold couplings H >= 0\n");
     } else {
       return;
     }
@@ -29,13 +30,13 @@ void ask_H0() {
 void ask_H_max() {
   for (;;) {
     std::printf("give Hmaximum (H_max); example: 100.                 -> H_max=");
-    if (!console().read_real("H_max", &o3::H_max)) {
-      std::printf("!!! H_max must be a finite number\n");
+    if (!console().read_real(question::h_max, &o3::H_max)) {
+      console().refuse("!!! H_max must be a finite number\n");
     } else if (!(o3::H_max > o3::H0)) {
-      std::printf("!!! H_max must be > H0\n");
+      console().refuse("!!! H_max must be > H0\n");
     } else if (o3::H_max > largest_H_max()) {
-      std::printf("!!! H_max must be <= 1e100: the mapping has at most 99 "
-                  "pieces\n");
+      console().refuse("!!! H_max must be <= 1e100: the mapping has at most 99 "
+                       "pieces\n");
     } else {
       return;
     }
@@ -46,14 +47,14 @@ void ask_losses() {
   for (;;) {
     std::printf("give the %% of losses to accept (>=1%%); example: 10 for 10%%"
                 "  -> %%losses=");
-    if (!console().read_real("the % of losses", &o3::factor)) {
-      std::printf("!!! The loss must be a finite number\n");
+    if (!console().read_real(question::losses, &o3::factor)) {
+      console().refuse("!!! The loss must be a finite number\n");
     } else if (o3::factor < 1.0) {
-      std::printf("!!! The loss must be >= 1 %%\n");
+      console().refuse("!!! The loss must be >= 1 %\n");
     } else if (points_per_histogram(1.0 + 0.5 * (o3::factor / 100.0)) < 2) {
       // One piece cannot be finished for any coupling but 0.
-      std::printf("!!! The loss must be <= 604 %%: a histogram needs at "
-                  "least two pieces\n");
+      console().refuse("!!! The loss must be <= 604 %: a histogram needs at "
+                       "least two pieces\n");
     } else {
       return;
     }

@@ -6,6 +6,8 @@
 #include <cstddef>
 
 #include "driver/answers.h"
+#include "driver/grid_search.h"
+#include "driver/temp_files.h"
 
 namespace o3 {
 namespace {
@@ -13,7 +15,9 @@ namespace {
 // The lines of a text and the whitespace-separated fields of one line.
 class line_reader {
  public:
-  explicit line_reader(std::string_view text) : text_(text) {}
+  // Lines are numbered from first_number + 1.
+  explicit line_reader(std::string_view text, int first_number = 0)
+      : text_(text), number_(first_number) {}
 
   // The fields of the next line; false when the text has no more lines.
   bool next(std::vector<std::string_view>* fields) {
@@ -52,7 +56,7 @@ class line_reader {
 
   std::string_view text_;
   std::size_t pos_ = 0;
-  int number_ = 0;
+  int number_;
 };
 
 bool to_int(std::string_view field, int* value) {
@@ -120,12 +124,60 @@ grid_file_status parse_grid_file(std::string_view text, grid_file* out,
     return fail((std::string("expected ") + entries).c_str());
   }
   if (out->n < 0) return fail("the number of map entries must be >= 0");
+  if (out->n > map_capacity) {  // stage 1 stops before it writes more
+    return fail("the number of map entries must be <= 100000");
+  }
   if (!lines.only_blank_lines_left()) {
     lines.next(&fields);
     return fail("unexpected line after the number of map entries (the number "
                 "of histograms on line 2 does not match the lines after it)");
   }
   return grid_file_status::ok;
+}
+
+bool check_snippet_map(std::string_view snippet, int n, std::string* message) {
+  const std::size_t marker = snippet.find(end_copy_line);
+  if (marker == std::string_view::npos) {
+    *message = "temp1.tmp has no end-copy line: it is not stage 1's file";
+    return false;
+  }
+  const std::string_view map = snippet.substr(marker);
+  int before = 0;  // lines before the end-copy line
+  for (std::size_t i = 0; i < marker; ++i) before += snippet[i] == '\n';
+  line_reader lines(map, before);
+  std::vector<std::string_view> fields;
+  lines.next(&fields);  // the end-copy line
+  const auto fail = [&](const std::string& what) {
+    *message = "temp1.tmp line " + std::to_string(lines.number()) + ": " + what;
+    return false;
+  };
+  const std::string count = std::to_string(n);
+  int value = 0;
+  if (!lines.next(&fields)) {
+    *message = "temp1.tmp ends early: the map's count line is missing";
+    return false;
+  }
+  if (fields.size() != 1 || !to_int(fields[0], &value) || value != n) {
+    return fail("expected the number of map entries, " + count +
+                " as on temp2.tmp's last line");
+  }
+  for (int e = 0; e < n; ++e) {
+    if (!lines.next(&fields)) {
+      *message = "temp1.tmp ends early: the map has " + std::to_string(e) +
+                 " of its " + count + " entries";
+      return false;
+    }
+    int g = 0;
+    if (fields.size() != 2 || !to_int(fields[0], &value) ||
+        !to_int(fields[1], &g)) {
+      return fail("expected a map entry, two integers");
+    }
+  }
+  if (!lines.only_blank_lines_left()) {
+    lines.next(&fields);
+    return fail("unexpected line after the map's " + count + " entries");
+  }
+  return true;
 }
 
 }  // namespace o3

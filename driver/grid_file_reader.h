@@ -1,4 +1,5 @@
-// Reading temp2.tmp back, checked whole before anything is written.
+// Reading temp2.tmp back, and temp1.tmp's map against it, checked whole
+// before anything is written.
 #pragma once
 
 #include <string>
@@ -28,5 +29,10 @@ enum class grid_file_status { ok, too_many_histograms, malformed };
 // index on each coupling line is not used: lines are taken in order.
 grid_file_status parse_grid_file(std::string_view text, grid_file* out,
                                  std::string* message);
+
+// Whether the text of temp1.tmp ends, after its end-copy line, with the
+// count line n and n entries "j g", as stage 1 wrote them; stage 2 writes
+// n + 5 into O3.res as the map's size. On false, *message names the line.
+bool check_snippet_map(std::string_view snippet, int n, std::string* message);
 
 }  // namespace o3

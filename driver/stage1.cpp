@@ -30,8 +30,8 @@ long long ask_to_continue() {
   for (;;) {
     std::printf("Do you want to continue (0=No, 1=yes)? (1) ->  ");
     long long answer = 0;
-    if (console().read_integer("the continue prompt", &answer)) return answer;
-    std::printf("!!! The answer must be an integer (0=No, 1=yes)\n");
+    if (console().read_integer(question::go_on, &answer)) return answer;
+    console().refuse("!!! The answer must be an integer (0=No, 1=yes)\n");
   }
 }
 

@@ -9,6 +9,7 @@
 #include "driver/files.h"
 #include "driver/grid_file_reader.h"
 #include "driver/histogram_points.h"
+#include "driver/progress.h"
 #include "driver/run_parameters.h"
 #include "driver/temp_files.h"
 #include "numeric/fatal.h"
@@ -58,6 +59,14 @@ void write_header(std::FILE* out, const grid_file& grid, int Nd_poi) {
   std::fputs("-\n", out);
 }
 
+[[noreturn]] void too_large_coupling(int i) {
+  char message[160];
+  std::snprintf(message, sizeof message,
+                "temp2.tmp: histogram %d has H=%g, above %g, where no histogram "
+                "can be finished", i, o3::H, largest_coupling);
+  nrerror(message);
+}
+
 void print_closing_advice() {
   std::printf("\n     ---------------------------------------------------\n");
   std::printf("You must COPY THE FILE \"O3.res\" IN YOUR WORKING DIRECTORY\n");
@@ -87,6 +96,8 @@ int main_2() {
     }
   }
   const std::string snippet = read_whole_file(snippet_file_name);
+  std::string message;
+  if (!check_snippet_map(snippet, grid.n, &message)) nrerror(message.c_str());
 
   std::FILE* out = open_file(result_file_name, "w");
   write_header(out, grid, Nd_poi);
@@ -96,10 +107,13 @@ int main_2() {
 
   std::vector<double> x(work_capacity);
   std::vector<double> f1(work_capacity);
+  progress_line progress(grid.count);
   for (int i = 0; i <= N_histogram; ++i) {
     o3::H = grid.H[static_cast<std::size_t>(i)];
+    if (o3::H > largest_coupling) too_large_coupling(i);
     double m = 0.0;
     double a = 0.0;
+    double c = 0.0;  // the envelope factor, for a searched histogram
     if (o3::H == 0.0) {
       // The density is 1: evenly spaced points and boxes of height 1.001.
       for (int k = 0; k <= Nd_poi; ++k) {
@@ -111,9 +125,10 @@ int main_2() {
     } else {
       const double I = qromb(g1, -1.0, 1.0);
       m = I / static_cast<double>(Nd_poi);
-      const double c = finish_partition(m, x.data(), f1.data(), &a, Nd_poi).factor;
-      std::printf("factor=%f\n", c);
+      c = finish_partition(m, x.data(), f1.data(), &a, Nd_poi).factor;
     }
+    progress.before_output();
+    if (o3::H != 0.0) std::printf("factor=%f\n", c);
     const double loss = (a / m - 1.0) * 100.0;
     std::printf("Histogram=%d, H=%f, number of pts=%d, loss=%f%%\n", i, o3::H,
                 Nd_poi, loss);
@@ -122,7 +137,9 @@ int main_2() {
     for (int k = 0; k <= Nd_poi; ++k) {
       std::fprintf(out, "%20.16e\n", x[static_cast<std::size_t>(k)]);
     }
+    progress.update(i + 1);
   }
+  progress.finish();
   close_written(out, result_file_name);
 
   print_closing_advice();

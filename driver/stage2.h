@@ -6,11 +6,18 @@ namespace o3 {
 inline constexpr const char* result_file_name = "O3.res";
 // Capacity of each of stage 2's work arrays.
 inline constexpr int work_capacity = 100001;
+// Above this coupling stage 2 stops before it starts a histogram. With points
+// placed to 1e-8 the partition search fails for every number of pieces from
+// about H = 2e4 on (the density's width 1/H is too narrow), within a second
+// up to here; beyond, the integrals alone take hours, and a damaged
+// temp2.tmp must not hang the run.
+inline constexpr double largest_coupling = 1e6;
 
-// Reads temp2.tmp and temp1.tmp (checked whole before O3.res is opened),
-// computes each histogram from the couplings as written there, writes O3.res
-// and a line per histogram, and prints the closing advice. Returns 0; every
-// failure ends the run through nrerror.
+// Reads temp2.tmp and temp1.tmp (checked whole, the map's count against
+// temp2.tmp's, before O3.res is opened), computes each histogram from the
+// couplings as written there, writes O3.res and a line per histogram, and
+// prints the closing advice; on a terminal's stderr a progress line is drawn
+// meanwhile. Returns 0; every failure ends the run through nrerror.
 int main_2();
 
 }  // namespace o3

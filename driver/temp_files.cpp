@@ -39,7 +39,7 @@ void write_snippet(std::FILE* out, const int* cst) {
   }
   std::fprintf(out, "ELSE \n\tWRITE(6,*) \"H must be < %f\"\n\tSTOP\nENDIF\n",
                o3::H_max);
-  std::fputs("$------------------- end copy ------------------------\n", out);
+  std::fputs(end_copy_line, out);
 }
 
 void write_map(std::FILE* out, const map_entry* map, int n) {

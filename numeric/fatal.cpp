@@ -5,8 +5,16 @@
 #include <cstdlib>
 
 namespace o3 {
+namespace {
+
+void (*before_fatal)() = nullptr;
+
+}  // namespace
+
+void set_before_fatal(void (*erase)()) { before_fatal = erase; }
 
 void nrerror(const char* message) {
+  if (before_fatal != nullptr) before_fatal();
   std::fprintf(stderr, "%s\n", message);
   std::fputs("...now exiting to system...\n", stderr);
   // A normal exit, not abort: what the run has written so far is kept.

@@ -8,4 +8,8 @@ namespace o3 {
 // they stand, nothing is removed.
 [[noreturn]] void nrerror(const char* message);
 
+// A routine nrerror calls before its message, so that a line drawn in place
+// on stderr (stage 2's progress) is erased first; nullptr for none.
+void set_before_fatal(void (*erase)());
+
 }  // namespace o3

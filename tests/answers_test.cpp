@@ -30,21 +30,41 @@ TEST(Answers, TokensAreWholeFiniteRealsOrDecimalIntegers) {
   }
 }
 
-TEST(AnswersDeathTest, ReaderTakesAnswersInTurnDropsRefusedLinesAndStopsAtTheEnd) {
+TEST(Answers, ReaderTakesAnswersInTurnDropsRefusedLinesAndReportsTheEnd) {
+  using o3::answer;
   char text[] = "1 2\nabc 3\n4\n7 x 8\n5\n \n";
   std::FILE* in = fmemopen(text, sizeof text - 1, "r");
   o3::answer_reader reader(in);
   double v = 0;
   long long i = 0;
-  EXPECT_TRUE(reader.read_real("H0", &v) && v == 1);
-  EXPECT_TRUE(reader.read_real("H0", &v) && v == 2);  // same line
-  EXPECT_FALSE(reader.read_real("H0", &v));           // "abc": " 3" dropped with it
-  EXPECT_TRUE(reader.read_real("H0", &v) && v == 4);
-  EXPECT_TRUE(reader.read_integer("answer", &i) && i == 7);
-  EXPECT_FALSE(reader.read_integer("answer", &i));  // "x": " 8" dropped with it
-  EXPECT_TRUE(reader.read_integer("answer", &i) && i == 5);
-  EXPECT_EXIT(reader.read_real("H0", &v), ::testing::ExitedWithCode(1),
-              "^!!! end of input: no answer for H0\n$");
+  EXPECT_TRUE(reader.read_real(&v) == answer::ok && v == 1);
+  EXPECT_TRUE(reader.read_real(&v) == answer::ok && v == 2);  // same line
+  EXPECT_EQ(reader.read_real(&v), answer::refused);           // "abc": " 3" dropped with it
+  EXPECT_TRUE(reader.read_real(&v) == answer::ok && v == 4);
+  EXPECT_TRUE(reader.read_integer(&i) == answer::ok && i == 7);
+  EXPECT_EQ(reader.read_integer(&i), answer::refused);  // "x": " 8" dropped with it
+  EXPECT_TRUE(reader.read_integer(&i) == answer::ok && i == 5);
+  EXPECT_EQ(reader.read_real(&v), answer::end_of_input);
+  EXPECT_EQ(reader.read_integer(&i), answer::end_of_input);  // and stays there
+  std::fclose(in);
+}
+
+TEST(AnswersDeathTest, SourceTakesEachPresetOnceThenTheStream) {
+  using o3::question;
+  char text[] = "5\nx\n";
+  std::FILE* in = fmemopen(text, sizeof text - 1, "r");
+  o3::answer_source source(in);
+  source.preset(question::h_max, "7");
+  source.preset(question::losses, "ten");
+  double v = 0;
+  EXPECT_TRUE(source.read_real(question::h_max, &v) && v == 7);
+  EXPECT_TRUE(source.read_real(question::h_max, &v) && v == 5);  // the preset is used up
+  EXPECT_FALSE(source.read_real(question::h_max, &v));           // "x" from the stream
+  source.refuse("");  // asked again: no exit
+  EXPECT_FALSE(source.read_real(question::losses, &v));          // "ten", the preset
+  EXPECT_EXIT(source.refuse(""), ::testing::ExitedWithCode(2), "^$");
+  EXPECT_EXIT(source.read_real(question::losses, &v), ::testing::ExitedWithCode(1),
+              "^!!! end of input: no answer for the % of losses\n$");
   std::fclose(in);
 }
 

@@ -6,12 +6,6 @@
 namespace o3test {
 namespace {
 
-int count_of(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
-  return n;
-}
-
 const std::string no_continue = "!!! end of input: no answer for the continue prompt\n";
 
 TEST(DialogueE2e, DeclinedRunThenEndOfInputGivesTheHandBuiltText) {

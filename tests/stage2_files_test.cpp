@@ -1,16 +1,22 @@
-// Stage 2 in a temporary directory: bad input stops the run before O3.res is
-// touched, and a grid of H = 0 alone is written by rule.
+// Stage 2 in a temporary directory, handed damaged temp files: every fault
+// stops the run with a message, within seconds, before O3.res is touched;
+// and a grid of H = 0 alone is written by rule.
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "driver/stage2.h"
+#include "driver/temp_files.h"
 
 namespace {
 
@@ -21,55 +27,147 @@ struct temp_dir {  // a fresh directory, current while the test runs
   temp_dir() { char n[] = "/tmp/o3_stage2_XXXXXX"; dir = mkdtemp(n); fs::current_path(dir); }
   ~temp_dir() { fs::current_path(home); fs::remove_all(dir); }
 };
-void write(const char* name, const char* text) { std::ofstream(name) << text; }
+void write(const char* name, const std::string& text) { std::ofstream(name) << text; }
 std::string read(const char* name) {
   std::ostringstream s;
   s << std::ifstream(name).rdbuf();
   return s.str();
 }
+std::set<std::string> files() {
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(".")) names.insert(e.path().filename());
+  return names;
+}
 void run_stage2() {  // standard output goes to stdout.txt
   if (std::freopen("stdout.txt", "w", stdout) == nullptr) std::exit(3);
+  alarm(5);  // a hang guard: SIGALRM is no exit status the tests accept
   std::exit(o3::main_2());
 }
 
-TEST(Stage2FilesDeathTest, BadInputStopsTheRunBeforeO3resIsTouched) {
+// Two histograms and a map of 12 entries, as stage 1 writes them.
+const std::string grid_lines[] = {"0.000000 1.000000\n", "2 1.050000\n", "0 0.000000\n",
+                                  "1 0.500000\n", "12\n"};
+std::string grid_with(int line, const std::string& replacement) {  // line 1..5, 0: none
+  std::string text;
+  for (int i = 0; i < 5; ++i) text += i + 1 == line ? replacement : grid_lines[i];
+  return text;
+}
+std::string snippet_with(const std::string& map) {
+  return "--> a. In C \nif(h<1.000000 ) j=0+(int)(h/0.040000);\n" +
+         std::string(o3::end_copy_line) + map;
+}
+const std::string map12 = "12\n0 0\n1 0\n2 0\n3 0\n4 0\n5 0\n6 0\n7 0\n8 0\n9 0\n10 0\n11 0\n";
+const std::string good_map = snippet_with(map12);
+
+struct damage {
+  std::string what;
+  std::optional<std::string> temp2, temp1;  // nullopt: the file is missing
+  std::string message;                      // a regular expression
+  std::string out = "";
+  bool o3res_dir = false;
+};
+
+void expect_stopped(const damage& d) {
+  SCOPED_TRACE(d.what);
+  for (const char* name : {"O3.res", "temp2.tmp", "temp1.tmp", "stdout.txt"}) fs::remove_all(name);
+  if (d.temp2) write("temp2.tmp", *d.temp2);
+  if (d.temp1) write("temp1.tmp", *d.temp1);
+  if (d.o3res_dir) fs::create_directory("O3.res");
+  else write("O3.res", "earlier result\n");
+  const std::set<std::string> before = files();
+  EXPECT_EXIT(run_stage2(), ::testing::ExitedWithCode(1),
+              "^" + d.message + "\n\\.\\.\\.now exiting to system\\.\\.\\.\n$");
+  EXPECT_EQ(read("stdout.txt"), d.out);
+  EXPECT_EQ(d.o3res_dir ? "earlier result\n" : read("O3.res"), "earlier result\n");
+  std::set<std::string> after = files();
+  after.erase("stdout.txt");
+  EXPECT_EQ(after, before);
+}
+
+TEST(Stage2FilesDeathTest, DamagedTempFilesStopTheRunBeforeO3resIsTouched) {
   const temp_dir dir;
-  const char* good = "0.000000 1.000000\n2 1.050000\n0 0.000000\n1 0.500000\n3\n";
-  const struct { const char* what; const char* temp2; const char* temp1; bool o3res_dir;
-                 const char* out; const char* message; } rows[] = {
-      {"temp2.tmp missing", nullptr, "x\n", false, "",
+  const std::string ends = "temp2\\.tmp ends early: line ", at = "temp2\\.tmp line ";
+  const std::string pair = "the number of histograms and the factor";
+  const std::string coupling = "a histogram index and its coupling H";
+  const std::vector<damage> rows = {
+      {"temp2.tmp missing", std::nullopt, good_map,
        "cannot open temp2\\.tmp: No such file or directory"},
-      {"temp2.tmp ends early", "0 1\n", "x\n", false, "",
-       "temp2\\.tmp ends early: line 2 should hold the number of histograms and the factor"},
-      {"count 100001", "0 1\n100001 1.050000\n", "x\n", false,
-       "N_histogram=100000 >= N_histogram_MAX=100000\n",
-       "N_histogram must be < N_histogram_MAX\n"},
+      {"empty temp2.tmp", "", good_map, ends + "1 should hold H0 and H_max, two numbers"},
+      {"binary", std::string("\0\xff\x01\n", 4), good_map,
+       at + "1: expected H0 and H_max, two numbers"},
+      {"letter in the factor", grid_with(2, "2 1.05O000\n"), good_map, at + "2: expected " + pair},
+      {"letter in a coupling", grid_with(4, "1 0.5e0x00\n"), good_map, at + "4: expected " + coupling},
+      {"nan coupling", grid_with(4, "1 nan\n"), good_map, at + "4: expected " + coupling},
+      {"infinite coupling", grid_with(4, "1 1e999\n"), good_map, at + "4: expected " + coupling},
+      {"two answers glued", grid_with(3, "0 0.000000 1 0.500000\n"), good_map,
+       at + "3: expected " + coupling},
+      {"count too large", grid_with(2, "3 1.050000\n"), good_map, at + "5: expected " + coupling},
+      {"count too small", grid_with(2, "1 1.050000\n"), good_map,
+       at + "4: expected the number of map entries"},
+      {"count negative", grid_with(2, "-5 1.050000\n"), good_map,
+       at + "2: the number of histograms must be >= 1"},
+      {"count 100001", grid_with(2, "100001 1.050000\n"), good_map,
+       "N_histogram must be < N_histogram_MAX\n", "N_histogram=100000 >= N_histogram_MAX=100000\n"},
+      {"count INT_MAX", grid_with(2, "2147483647 1.050000\n"), good_map,
+       "N_histogram must be < N_histogram_MAX\n",
+       "N_histogram=2147483646 >= N_histogram_MAX=100000\n"},
+      {"count beyond int", grid_with(2, "99999999999 1.050000\n"), good_map,
+       at + "2: expected " + pair},
+      {"map count beyond the capacity", grid_with(5, "2147483647\n"), good_map,
+       at + "5: the number of map entries must be <= 100000"},
+      {"map count other than temp1.tmp's", grid_with(5, "11\n"), good_map,
+       "temp1\\.tmp line 4: expected the number of map entries, 11 as on temp2\\.tmp's last line"},
+      {"temp1.tmp's map short", grid_with(0, ""), snippet_with(map12.substr(0, 23)),
+       "temp1\\.tmp ends early: the map has 5 of its 12 entries"},
+      {"temp1.tmp's map too long", grid_with(0, ""), good_map + "12 1\n",
+       "temp1\\.tmp line 17: unexpected line after the map's 12 entries"},
+      {"letter in temp1.tmp's map", grid_with(0, ""), snippet_with("12\n0 0\n1 O\n"),
+       "temp1\\.tmp line 6: expected a map entry, two integers"},
+      {"temp1.tmp not stage 1's", grid_with(0, ""), "12\n",
+       "temp1\\.tmp has no end-copy line: it is not stage 1's file"},
+      {"temp1.tmp missing", grid_with(0, ""), std::nullopt,
+       "cannot open temp1\\.tmp: No such file or directory"},
+      {"factor 1", grid_with(2, "2 1.000000\n"), good_map, at + "2: the factor must be > 1"},
       // 4.1 gives one piece, refused since H = 0.5 is not 0.
-      {"one piece", "0 1\n2 4.100000\n0 0.000000\n1 0.500000\n3\n", "x\n", false, "",
+      {"one piece", grid_with(2, "2 4.100000\n"), good_map,
        "temp2\\.tmp: its losses give one piece per histogram, too few for H > 0; "
        "losses of at most 604 % give two or more"},
-      {"temp1.tmp missing", good, nullptr, false, "",
-       "cannot open temp1\\.tmp: No such file or directory"},
-      {"O3.res a directory", good, "x\n", true, "", "cannot create O3\\.res: Is a directory"}};
-  for (const auto& r : rows) {
-    SCOPED_TRACE(r.what);
-    for (const char* name : {"O3.res", "temp2.tmp", "temp1.tmp"}) fs::remove_all(name);
-    if (r.temp2 != nullptr) write("temp2.tmp", r.temp2);
-    if (r.temp1 != nullptr) write("temp1.tmp", r.temp1);
-    if (r.o3res_dir) fs::create_directory("O3.res");
-    if (!r.o3res_dir) write("O3.res", "earlier result\n");
-    EXPECT_EXIT(run_stage2(), ::testing::ExitedWithCode(1),
-                std::string("^") + r.message + "\n\\.\\.\\.now exiting to system\\.\\.\\.\n$");
-    EXPECT_EQ(read("stdout.txt"), r.out);
-    EXPECT_EQ(fs::is_directory("O3.res") ? "earlier result\n" : read("O3.res"),
-              "earlier result\n");
+      {"negative coupling", grid_with(4, "1 -0.500000\n"), good_map,
+       at + "4: a coupling must be >= 0"},
+      {"O3.res a directory", grid_with(0, ""), good_map, "cannot create O3\\.res: Is a directory",
+       "", true}};
+  for (const damage& d : rows) expect_stopped(d);
+  // Cut at every byte but the last line end, the loss of which loses nothing:
+  // each cut leaves a line missing, a count other than temp1.tmp's or a field
+  // without its value.
+  const std::string whole = grid_with(0, "");
+  for (std::size_t n = 0; n + 1 < whole.size(); ++n) {
+    expect_stopped({"temp2.tmp cut after " + std::to_string(n) + " bytes", whole.substr(0, n),
+                    good_map, "temp[12]\\.tmp [^\n]*"});
   }
+}
+
+TEST(Stage2FilesDeathTest, AHopelessCouplingStopsAtItsHistogramAtOnce) {
+  // No histogram above 1e6 can be finished, and its integrals alone would
+  // take hours: histogram 0 is written, then the run stops.
+  const temp_dir dir;
+  write("temp2.tmp", grid_with(4, "1 10000000000.000000\n"));
+  write("temp1.tmp", good_map);
+  EXPECT_EXIT(run_stage2(), ::testing::ExitedWithCode(1),
+              "^temp2\\.tmp: histogram 1 has H=1e\\+10, above 1e\\+06, where no histogram can be "
+              "finished\n\\.\\.\\.now exiting to system\\.\\.\\.\n$");
+  EXPECT_EQ(read("stdout.txt"), "Histogram=0, H=0.000000, number of pts=104, loss=0.100000%\n");
+  // O3.res: the map, N_histogram = 1, histogram 0's record, ending with its
+  // point 1, and nothing after it.
+  const std::string o3res = read("O3.res");
+  EXPECT_NE(o3res.find("\n11 0\n1\n0 0.000000 104 0.100000 "), std::string::npos);
+  EXPECT_TRUE(o3res.ends_with("\n1.0000000000000000e+00\n"));
 }
 
 TEST(Stage2FilesDeathTest, OnlyHZeroWorksWithOnePiece) {
   const temp_dir dir;
   write("temp2.tmp", "0.000000 0.000050\n1 4.100000\n5 0.000000\n0\n");
-  write("temp1.tmp", "$--- end copy ---\n0\n");
+  write("temp1.tmp", std::string(o3::end_copy_line) + "0\n");
   EXPECT_EXIT(run_stage2(), ::testing::ExitedWithCode(0), "^$");
   // Hand calculation: f = 4.1 gives trunc(3/3.08 + 1) = 1 piece and losses
   // (4.1 - 1) * 200 = 620; n = 0 gives N_H_max = 5. For H = 0 the points are
@@ -79,7 +177,8 @@ TEST(Stage2FilesDeathTest, OnlyHZeroWorksWithOnePiece) {
   const std::string o3res = read("O3.res");
   EXPECT_EQ(o3res.substr(0, o3res.find('\n') + 1),
             "-> O(3) with H0=0.000000 -> H_max=0.000050 and loss=620.000000%\n");
-  const std::string tail = "PARAMETER(Nd_poi=1,N_hist=0,N_O_m=5)\n-\n$--- end copy ---\n0\n0\n"
+  const std::string tail = "PARAMETER(Nd_poi=1,N_hist=0,N_O_m=5)\n-\n" +
+      std::string(o3::end_copy_line) + "0\n0\n"
       "0 0.000000 1 0.100000 2.0019999999999998e+00\n-1.0000000000000000e+00\n"
       "1.0000000000000000e+00\n";
   ASSERT_GE(o3res.size(), tail.size());

@@ -14,11 +14,13 @@ class tool_run {
   tool_run(const tool_run&) = delete;
   tool_run& operator=(const tool_run&) = delete;
   void put(const std::string& name, const std::string& text) const;  // before run
-  // Pipes `input` on standard input and closes it; kills the tool and fails
-  // the test after 60 s.
-  void run(const std::string& input);
+  // Runs the tool with `args`, pipes `input` (of any size) on standard input
+  // and closes it; kills the tool and fails the test after `seconds`.
+  void run(const std::string& input, const std::vector<std::string>& args = {},
+           int seconds = 60);
   std::string file(const std::string& name) const;  // "" when missing
   bool exists(const std::string& name) const;
+  std::vector<std::string> files() const;  // names in the directory, sorted
   std::string out, err;
   int status = -1;  // exit status; 128 + signal number when killed
  private:
@@ -26,6 +28,7 @@ class tool_run {
 };
 
 std::vector<std::string> lines_of(const std::string& text);  // without "\n"
+int count_of(const std::string& text, const std::string& what);  // overlaps counted
 
 // An empty line, 3 blanks and 59 dashes, two framed lines, the dashes again,
 // 34 blanks before "x,y -> [-1,1[ " and an empty line.

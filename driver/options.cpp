@@ -1,0 +1,114 @@
+// Parsing the table run's options.
+#include "driver/options.h"
+
+#include <cstdio>
+#include <string_view>
+#include <utility>
+
+namespace o3 {
+namespace {
+
+struct answer_option {
+  std::string_view name;
+  question q;
+};
+
+constexpr answer_option answer_options[] = {{"--h0", question::h0},
+                                            {"--hmax", question::h_max},
+                                            {"--losses", question::losses}};
+
+run_options usage_error(std::string message) {
+  run_options o;
+  o.what = run_options::action::usage_error;
+  o.error = std::move(message);
+  return o;
+}
+
+}  // namespace
+
+run_options parse_run_options(int argc, const char* const* argv) {
+  run_options o;
+  bool help = false;
+  bool version = false;
+  for (int i = 0; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const std::size_t equals = arg.find('=');
+    const std::string_view name = arg.substr(0, equals);
+    if (!arg.starts_with("--")) {
+      return usage_error("unknown argument '" + std::string(arg) + "'");
+    }
+    if (name == "--help" || name == "--version" || name == "--yes") {
+      if (equals != std::string_view::npos) {
+        return usage_error("option '" + std::string(name) + "' takes no value");
+      }
+      help = help || name == "--help";
+      version = version || name == "--version";
+      if (name == "--yes") o.answers[static_cast<int>(question::go_on)] = "1";
+      continue;
+    }
+    const answer_option* option = nullptr;
+    for (const answer_option& a : answer_options) {
+      if (a.name == name) option = &a;
+    }
+    if (option == nullptr) {
+      return usage_error("unknown option '" + std::string(name) + "'");
+    }
+    std::optional<std::string>& answer = o.answers[static_cast<int>(option->q)];
+    if (answer) {
+      return usage_error("option '" + std::string(name) + "' given twice");
+    }
+    if (equals != std::string_view::npos) {
+      answer = std::string(arg.substr(equals + 1));
+    } else if (i + 1 < argc && !std::string_view(argv[i + 1]).starts_with("--")) {
+      // A value may begin with one minus sign: -1 is refused as H0 by the
+      // dialogue, not taken for an option.
+      answer = argv[++i];
+    } else {
+      return usage_error("option '" + std::string(name) + "' needs a value");
+    }
+  }
+  if (help) o.what = run_options::action::help;
+  else if (version) o.what = run_options::action::version;
+  return o;
+}
+
+void print_help() {
+  std::printf("%s\n", usage_line);
+  std::fputs(
+      "\n"
+      "Computes the tables of the heat-bath update of the O(3) spin model for\n"
+      "the couplings H0 to H_max with the accepted losses in percent. Each\n"
+      "question is answered by its option or, without one, on standard input.\n"
+      "\n"
+      "options:\n"
+      "  --h0 X       the first coupling H0 (X >= 0)\n"
+      "  --hmax Y     the last coupling H_max (H0 < Y <= 1e100)\n"
+      "  --losses P   the % of losses to accept (1 <= P <= 604)\n"
+      "  --yes        answers 1 (go on) at the continue prompt\n"
+      "  --help       prints this text\n"
+      "  --version    prints the version\n"
+      "A value may also be written --h0=X. An option answers its question the\n"
+      "first time it is asked; a run declined at the continue prompt asks again\n"
+      "on standard input. The prompts and every line of standard output are\n"
+      "those of the same answers typed. A value that the dialogue refuses ends\n"
+      "the run after the refusal, before any file is written.\n"
+      "\n"
+      "files written in the current directory:\n"
+      "  temp2.tmp    the histogram grid, read by stage 2\n"
+      "  temp1.tmp    the lookup lines and the histogram map, copied into O3.res\n"
+      "  O3.res       the result: the lines to copy into the simulation, the\n"
+      "               lookup lines, the map and the histograms\n"
+      "\n"
+      "exit status:\n"
+      "  0  O3.res was written completely\n"
+      "  1  a fatal condition, or end of input before an answer; the message\n"
+      "     is on standard error, files keep what was written before\n"
+      "  2  a usage error, or an option value that the dialogue refuses; no\n"
+      "     file is written\n"
+      "\n"
+      "o3tables check verifies an O3.res, and o3tables emit writes a C and a\n"
+      "FORTRAN sampler made for one; see the README.\n",
+      stdout);
+}
+
+}  // namespace o3

@@ -1,0 +1,34 @@
+// The command line of a table run: answers given as options, help, version.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "driver/answers.h"
+
+namespace o3 {
+
+inline constexpr const char* usage_line =
+    "usage: o3tables [--h0 X] [--hmax Y] [--losses P] [--yes] [--help] "
+    "[--version] | o3tables check [FILE] [--seed N] [--draws N] [--svg FILE] "
+    "[--at H] | o3tables emit [--lang c|fortran|all] [--out DIR] [FILE]";
+
+struct run_options {
+  enum class action { run, help, version, usage_error };
+  action what = action::run;
+  // The command line's answer to each question, as typed; the dialogue
+  // judges it like an answer on standard input.
+  std::optional<std::string> answers[question_count];
+  std::string error;  // for usage_error: one line naming the argument
+};
+
+// The arguments after the program name. --h0, --hmax and --losses take a
+// value as the next argument or after "="; --yes answers the continue prompt
+// with 1. --help wins over --version; the first faulty argument wins over
+// both.
+run_options parse_run_options(int argc, const char* const* argv);
+
+// The usage line, every option, the files and the exit statuses, on stdout.
+void print_help();
+
+}  // namespace o3
