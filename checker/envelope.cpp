@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "checker/lookup.h"
+#include "sampler/lookup.h"
 #include "checker/text.h"
 
 namespace o3::checker {

@@ -4,12 +4,13 @@
 #include <cstdint>
 #include <limits>
 
-#include "checker/lookup.h"
+#include "sampler/lookup.h"
 #include "checker/text.h"
 
 namespace o3::checker {
 namespace {
 
+using sampler::first_lookup_line;
 using sampler::table;
 
 double below(double v) {

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "sampler/lookup.h"
+
 namespace o3::sampler {
 namespace {
 
@@ -19,13 +21,12 @@ sampler::sampler(const table& t)
       H_max_(t.H_max),
       Nd_poi_(t.Nd_poi),
       nd_(static_cast<std::uint64_t>(t.Nd_poi)),
-      lookup_(t.pieces),
       first_cell_(t.map_j.empty() ? 0 : t.map_j.front()) {
   if (t.map_j.empty()) throw table_error(t.map_line, "the map is empty");
-  if (lookup_.empty()) {
+  if (t.pieces.empty()) {
     throw table_error(t.map_line, "the table has no lookup lines");
   }
-  for (const mapping_piece& p : lookup_) {
+  for (const mapping_piece& p : t.pieces) {
     routes_.push_back({p.bound, p.step,
                        static_cast<std::int64_t>(p.base) - first_cell_});
   }
@@ -69,18 +70,19 @@ sampler::sampler(const table& t)
   const std::int32_t last_histogram = cell_histogram.back();
   cell_histogram.resize(cells, last_histogram);
 
-  // The coupling range of each histogram: from the lower end of the cell of
-  // its first entry (H0 for the first entry, which also serves the couplings
-  // below its cell) to the lower end of the cell of the next entry that
-  // names another histogram, or H_max for the last.
+  // The coupling range of each histogram: from the first coupling the lookup
+  // lines route to the cell of its first entry or beyond (H0 for the first
+  // entry, which also serves the couplings below its cell) to the first
+  // coupling routed to the cell of the next entry or beyond, or H_max for
+  // the last.
   const std::size_t count = t.histograms.size();
   lower_.assign(count, std::numeric_limits<double>::infinity());
   upper_.assign(count, -1.0);
   for (std::size_t e = 0; e < t.map_j.size(); ++e) {
     const auto g = static_cast<std::size_t>(t.map_g[e]);
-    const double begin = e == 0 ? H0_ : cell_lower_end(t.map_j[e]);
+    const double begin = e == 0 ? H0_ : first_coupling_from(t, t.map_j[e]);
     const double end = e + 1 < t.map_j.size()
-                           ? cell_lower_end(t.map_j[e + 1])
+                           ? first_coupling_from(t, t.map_j[e + 1])
                            : H_max_;
     lower_[g] = std::min(lower_[g], begin);
     upper_[g] = std::max(upper_[g], end);
@@ -140,20 +142,6 @@ sampler::sampler(const table& t)
             : 0;
     fast_.push_back({p.left, p.span * 0x1.0p-53, threshold});
   }
-}
-
-double sampler::cell_lower_end(std::int32_t j) const {
-  for (std::size_t k = lookup_.size(); k-- > 0;) {
-    const mapping_piece& p = lookup_[k];
-    const double low = k == 0 ? H0_ : lookup_[k - 1].bound;
-    if (!(low < p.bound)) continue;  // a piece below H0 holds no cell
-    const std::int64_t first = static_cast<std::int64_t>(p.base) +
-                               static_cast<std::int64_t>(low / p.step);
-    if (j >= first) {
-      return std::max(low, static_cast<double>(j - p.base) * p.step);
-    }
-  }
-  return H0_;
 }
 
 }  // namespace o3::sampler

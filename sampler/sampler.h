@@ -219,14 +219,11 @@ class sampler {
     }
     return j < 0 ? 0 : cells_.size() - 1;
   }
-  // Smallest coupling that the lookup lines send to cell j.
-  double cell_lower_end(std::int32_t j) const;
 
   double H0_;
   double H_max_;
   int Nd_poi_;
   std::uint64_t nd_;
-  std::vector<mapping_piece> lookup_;
   std::vector<route> routes_;
   std::int32_t first_cell_;
   std::vector<cell> cells_;

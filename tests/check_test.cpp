@@ -8,7 +8,7 @@
 #include <random>
 
 #include "checker/envelope.h"
-#include "checker/lookup.h"
+#include "sampler/lookup.h"
 #include "checker/statistics.h"
 #include "checker/structure.h"
 
@@ -60,9 +60,9 @@ TEST(Checker, FirstCouplingOfACellIsTheFirstDoubleTheDivisionPutsThere) {
     t.H_max = 1000.0;
     for (std::int64_t j = 1; j < 300; ++j) {
       SCOPED_TRACE(testing::Message() << "step " << step << ", cell " << j);
-      const double h = o3::checker::first_coupling_from(t, j);
-      EXPECT_EQ(o3::checker::cell_of(t, h), j);
-      EXPECT_EQ(o3::checker::cell_of(t, std::nextafter(h, 0.0)), j - 1);
+      const double h = o3::sampler::first_coupling_from(t, j);
+      EXPECT_EQ(o3::sampler::cell_of(t, h), j);
+      EXPECT_EQ(o3::sampler::cell_of(t, std::nextafter(h, 0.0)), j - 1);
     }
   }
 }

@@ -1,15 +1,15 @@
-#include "checker/lookup.h"
+#include "sampler/lookup.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-namespace o3::checker {
+namespace o3::sampler {
 namespace {
 
 constexpr double infinity = std::numeric_limits<double>::infinity();
 
-std::int64_t cell_in(const sampler::mapping_piece& p, double h) {
+std::int64_t cell_in(const mapping_piece& p, double h) {
   // A damaged step can make the quotient too large for an integer; such a
   // cell lies beyond every map entry either way.
   const double q = std::clamp(h / p.step, -0x1p62, 0x1p62);
@@ -18,25 +18,25 @@ std::int64_t cell_in(const sampler::mapping_piece& p, double h) {
 
 }  // namespace
 
-bool piece_range(const sampler::table& t, std::size_t k, double* low, double* high) {
+bool piece_range(const table& t, std::size_t k, double* low, double* high) {
   *low = k == 0 ? t.H0 : std::max(t.H0, t.pieces[k - 1].bound);
   *high = std::nextafter(t.pieces[k].bound, -infinity);
   return *low <= *high;
 }
 
-std::size_t piece_of(const sampler::table& t, double h) {
+std::size_t piece_of(const table& t, double h) {
   std::size_t k = 0;
   while (k + 1 < t.pieces.size() && !(h < t.pieces[k].bound)) ++k;
   return k;
 }
 
-std::int64_t cell_of(const sampler::table& t, double h) {
+std::int64_t cell_of(const table& t, double h) {
   return cell_in(t.pieces[piece_of(t, h)], h);
 }
 
-double first_coupling_from(const sampler::table& t, std::int64_t j) {
+double first_coupling_from(const table& t, std::int64_t j) {
   for (std::size_t k = 0; k < t.pieces.size(); ++k) {
-    const sampler::mapping_piece& p = t.pieces[k];
+    const mapping_piece& p = t.pieces[k];
     double low = 0.0;
     double high = 0.0;
     if (!piece_range(t, k, &low, &high) || cell_in(p, high) < j) continue;
@@ -53,7 +53,7 @@ double first_coupling_from(const sampler::table& t, std::int64_t j) {
   return t.H_max;
 }
 
-std::vector<double> entry_couplings(const sampler::table& t) {
+std::vector<double> entry_couplings(const table& t) {
   std::vector<double> first(t.map_j.size(), t.H_max);
   for (std::size_t e = 0; e < t.map_j.size(); ++e) {
     // The first entry also serves couplings whose cells lie below it.
@@ -65,7 +65,7 @@ std::vector<double> entry_couplings(const sampler::table& t) {
   return first;
 }
 
-std::vector<double> smallest_served(const sampler::table& t) {
+std::vector<double> smallest_served(const table& t) {
   std::vector<double> least(t.histograms.size());
   for (std::size_t g = 0; g < least.size(); ++g) least[g] = t.histograms[g].H;
   const std::vector<double> first = entry_couplings(t);
@@ -78,4 +78,4 @@ std::vector<double> smallest_served(const sampler::table& t) {
   return least;
 }
 
-}  // namespace o3::checker
+}  // namespace o3::sampler
