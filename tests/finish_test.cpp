@@ -100,4 +100,20 @@ TEST(Finish, LargeCouplingsTakeTheNarrowEndWithinTheLosses) {
   }
 }
 
+// A mass per piece so large that the narrow strip is the usual one: the
+// second search fails as the first did, and the run ends saying what helps.
+TEST(FinishDeathTest, NamesTheCouplingThatCannotBeFinished) {
+  o3::testing::run_parameters_guard guard;
+  o3::H = 1000.0;
+  o3::Acc_interval = 0.1;
+  o3::Acc_ridders = 1e-8;
+  o3::Acc_a = 1e-7;
+  std::vector<double> x(105), f1(104);
+  double a = 0.0;
+  EXPECT_EXIT(o3::finish_partition(1.0, x.data(), f1.data(), &a, 104),
+              ::testing::ExitedWithCode(1),
+              "^the histogram for H=1000\\.000000 cannot be finished: its pieces next to 1 are "
+              "too narrow; choose a smaller H_max\n");
+}
+
 }  // namespace
