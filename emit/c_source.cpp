@@ -302,19 +302,20 @@ double o3_draw(double h, double (*uniform)(void *state), void *state) {
   const struct o3_piece *pieces = o3_pieces + (size_t)g * O3_ND;
   const struct o3_fast *fast = o3_fasts + (size_t)g * O3_ND;
   const double area = o3_area[g];
-  /* One word gives the piece k (its high part times Nd_poi) and a uniform
-     fraction v = m * 2^-53 of the box height (the rest). Below the squeeze
-     the box lies under the density: v / squeeze is then a fresh uniform for
-     the position. */
-  uint64_t product = o3_word(uniform, state) * O3_ND;
-  uint64_t k = product >> 53;
-  uint64_t m = product & O3_LOW53;
-  if (m < fast[k].threshold) return fast[k].left + (double)m * fast[k].scale;
+  /* Each try: one word gives the piece k (its high part times Nd_poi) and a
+     uniform fraction v = m * 2^-53 of the box height (the rest). Below the
+     squeeze the box lies under the density: v / squeeze is then a fresh
+     uniform for the position. */
   for (;;) {
+    const uint64_t product = o3_word(uniform, state) * O3_ND;
+    const uint64_t k = product >> 53;
+    const uint64_t m = product & O3_LOW53;
     const struct o3_piece *p = &pieces[k];
-    const double v = (double)m * 0x1p-53;
-    const double t = (double)o3_word(uniform, state) * 0x1p-53 * p->width;
-    const double y = p->left + t;
+    double v, t, y;
+    if (m < fast[k].threshold) return fast[k].left + (double)m * fast[k].scale;
+    v = (double)m * 0x1p-53;
+    t = (double)o3_word(uniform, state) * 0x1p-53 * p->width;
+    y = p->left + t;
     /* Below the tangent accept, above the chord reject, between them ask
        the density. */
     if (v < p->squeeze + p->slope * t ||
@@ -322,10 +323,6 @@ double o3_draw(double h, double (*uniform)(void *state), void *state) {
          v * area < p->width * exp(h * (y - 1.0)))) {
       return y;
     }
-    product = o3_word(uniform, state) * O3_ND;
-    k = product >> 53;
-    m = product & O3_LOW53;
-    if (m < fast[k].threshold) return fast[k].left + (double)m * fast[k].scale;
   }
 }
 )";

@@ -163,18 +163,18 @@ contains
     g = cell_histogram(cell_index(h))
     first = g * nd
     a = area(g)
-    ! One word gives the piece k (its high part times nd) and a uniform
-    ! fraction v = m * 2^-53 of the box height (the rest). Below the squeeze
-    ! the box lies under the density: v / squeeze is then a fresh uniform
-    ! for the position.
-    product = next_word(uniform) * int(nd, int64)
-    k = first + int(ishft(product, -53))
-    m = iand(product, low53)
-    if (m < threshold(k)) then
-      y = left(k) + real(m, real64) * fast_scale(k)
-      return
-    end if
+    ! Each try: one word gives the piece k (its high part times nd) and a
+    ! uniform fraction v = m * 2^-53 of the box height (the rest). Below the
+    ! squeeze the box lies under the density: v / squeeze is then a fresh
+    ! uniform for the position.
     do
+      product = next_word(uniform) * int(nd, int64)
+      k = first + int(ishft(product, -53))
+      m = iand(product, low53)
+      if (m < threshold(k)) then
+        y = left(k) + real(m, real64) * fast_scale(k)
+        return
+      end if
       v = real(m, real64) * two_m53
       t = (real(next_word(uniform), real64) * two_m53) * width(k)
       y = left(k) + t
@@ -183,13 +183,6 @@ contains
       if (v < squeeze(k) + slope(k) * t) return
       if (v < chord(k) + chord_slope(k) * t) then
         if (v * a < width(k) * exp(h * (y - 1.0_real64))) return
-      end if
-      product = next_word(uniform) * int(nd, int64)
-      k = first + int(ishft(product, -53))
-      m = iand(product, low53)
-      if (m < threshold(k)) then
-        y = left(k) + real(m, real64) * fast_scale(k)
-        return
       end if
     end do
   end function fa_o3
