@@ -24,7 +24,8 @@ struct correction {
 // piece is covered, and fills f1[0..Nd_poi-1] with the envelope heights,
 // stopping at the first piece whose height is below g1 at its right end.
 // Nothing is moved when x[Nd_poi - 2] is not below the lowered Xlimit.
-// Prints nothing and never ends the run. Needs Nd_poi >= 2.
+// Prints nothing; ends the run only for Nd_poi < 2, which it cannot
+// correct.
 correction try_corrections(double* x, double* f1, double* a, int Nd_poi,
                            double strip);
 
