@@ -104,26 +104,43 @@ sampler::sampler(const table& t)
     area_.push_back(hist.area);
     const double top = upper_[g];
     const double low = lower_[g];
+    const double range = top - low;
     for (int k = 0; k < Nd_poi_; ++k) {
       const auto i = static_cast<std::size_t>(k);
       const double width = hist.x[i + 1] - hist.x[i];
       const double scale = width / hist.area;
       // The density's least value on the piece, over every coupling the
-      // histogram serves, as a fraction of the box height, and the tangent
-      // there: the density is convex in y and falls with the coupling.
+      // histogram serves, as a fraction of the box height.
       const double least = std::exp(top * (hist.x[i] - 1.0));
       double squeeze = least * width / hist.area * (1.0 - squeeze_margin);
       squeeze = std::min(squeeze, 1.0);
-      // Its chord at the smallest coupling bounds it from above.
-      const double start =
+      // The bounds from above are raised by the margin at both ends of their
+      // chords, so that the chords through them stay above the density.
+      const double most =
           std::exp(low * (hist.x[i] - 1.0)) * scale * (1.0 + squeeze_margin);
-      const double end =
-          std::exp(low * (hist.x[i + 1] - 1.0)) * scale * (1.0 + squeeze_margin);
-      const bool wide = width > 0.0;
-      pieces_.push_back({hist.x[i], squeeze,
-                         squeeze > 0.0 ? width / squeeze : 0.0, width,
-                         wide ? squeeze * top : 0.0, start,
-                         wide ? (end - start) / width : 0.0});
+      double chord = most;
+      double chord_change = 0.0;
+      if (!(most >= std::numeric_limits<double>::min())) {
+        // Underflowed: rounding could put a bound this small under the
+        // density, so the density decides every try here.
+        chord = std::numeric_limits<double>::infinity();
+      } else if (range > 0.0) {
+        const double at_top = least * scale * (1.0 + squeeze_margin);
+        // The falling chord subtracts; past a fall by 10^4 its rounding
+        // could exceed the margin, and the level bound at low is kept.
+        if (at_top * 1e4 >= most) chord_change = (at_top - most) / range;
+      }
+      double rise = 0.0;
+      double rise_change = 0.0;
+      if (width > 0.0) {
+        rise = std::expm1(low * width) / width * (1.0 + squeeze_margin);
+        if (range > 0.0) {
+          const double to = std::expm1(top * width) / width * (1.0 + squeeze_margin);
+          rise_change = (to - rise) / range;
+        }
+      }
+      pieces_.push_back({hist.x[i], width, squeeze, 1.0 - hist.x[i], chord,
+                         chord_change, rise, rise_change});
     }
   }
   if (pieces_.size() > std::numeric_limits<std::uint32_t>::max()) {
@@ -140,7 +157,8 @@ sampler::sampler(const table& t)
         p.squeeze > 0.0
             ? static_cast<std::uint64_t>(std::ceil(p.squeeze * 0x1.0p53))
             : 0;
-    fast_.push_back({p.left, p.span * 0x1.0p-53, threshold});
+    const double span = p.squeeze > 0.0 ? p.width / p.squeeze : 0.0;
+    fast_.push_back({p.left, span * 0x1.0p-53, threshold});
   }
 }
 

@@ -15,18 +15,35 @@
 
 namespace o3::sampler {
 
-// A piece of one histogram as the draw needs it. Heights are fractions of
-// the box; t is the offset y - left of a point in the piece. For every
-// coupling the histogram serves, the density lies above the tangent
-// squeeze + slope * t and below the chord chord + chord_slope * t.
+// A piece of one histogram as the tries after the first need it. Heights are
+// fractions of the box; t is the offset y - left of a point in the piece; the
+// coupling h lies between the smallest coupling lo and the largest up that
+// the histogram serves. The density is convex and rising in y and convex and
+// falling in h, so its tangents lie below it and its chords above, in each
+// variable: below() and above() bound it without evaluating it.
 struct piece {
-  double left;         // x[k]
-  double squeeze;      // below this fraction of the box, accept at once
-  double span;         // width / squeeze: the fast path's position scale
-  double width;        // x[k+1] - x[k]
-  double slope;        // of the tangent at the left end
-  double chord;        // the chord's height at the left end
-  double chord_slope;  // of the chord
+  double left;          // x[k]
+  double width;         // x[k+1] - x[k]
+  double squeeze;       // the density at left for the coupling up
+  double depth;         // 1 - left
+  double chord;         // the density at left for the coupling lo
+  double chord_change;  // per unit of h - lo, along its chord to up
+  double rise;          // (exp(lo * width) - 1) / width: the chord in t
+  double rise_change;   // per unit of h - lo, along its chord to up
+
+  // Below the density for h, up - h = to_top: the tangent in h at up of its
+  // value at left, times exp(h t) >= 1 + h t + (h t)^2 / 2.
+  double below(double h, double to_top, double t) const {
+    const double ht = h * t;
+    return squeeze * (1.0 + to_top * depth) * (1.0 + ht * (1.0 + 0.5 * ht));
+  }
+  // Above the density for h - lo = from_bottom: the chord in h of its value at
+  // left, times the chord in t of exp(h t) with its slope's chord in h. Not a
+  // number where a bound would overflow: then nothing is decided by it.
+  double above(double from_bottom, double t) const {
+    return (chord + from_bottom * chord_change) *
+           (1.0 + t * (rise + from_bottom * rise_change));
+  }
 };
 
 class sampler {
@@ -105,10 +122,10 @@ class sampler {
   };
   // The squeezed first try's view of each piece, in the order of pieces_:
   // v < squeeze exactly when m < threshold (m the top 53 bits of v's word),
-  // and v * span = m * scale, both exact rescalings by 2^53.
+  // and v * width / squeeze = m * scale, both exact rescalings by 2^53.
   struct fast_piece {
     double left;
-    double scale;             // span * 2^-53
+    double scale;             // width / squeeze * 2^-53
     std::uint64_t threshold;  // ceil(squeeze * 2^53)
   };
 
@@ -175,21 +192,24 @@ class sampler {
 
   // The rest of a squeezed draw whose first try, piece k and fraction
   // m * 2^-53, missed the squeeze: that try tested against the density,
-  // then further tries as in the first. The tangent accepts and the chord
-  // rejects most of these tries without evaluating the density.
+  // then further tries as in the first. The bounds of the piece at h decide
+  // most of these tries without evaluating the density.
   template <class URBG>
   double draw_rest(double h, const cell& routed, std::size_t k, std::uint64_t m,
                    URBG& rng, counts* c) const {
     const piece* pieces = &pieces_[routed.first_piece];
     const fast_piece* fast = &fast_[routed.first_piece];
-    const double area = area_[static_cast<std::size_t>(routed.histogram)];
+    const auto g = static_cast<std::size_t>(routed.histogram);
+    const double area = area_[g];
+    const double to_top = upper_[g] - h;
+    const double from_bottom = h - lower_[g];
     for (;;) {
       const piece& p = pieces[k];
       const double v = static_cast<double>(m) * 0x1.0p-53;
       const double t = unit(word(rng)) * p.width;
       const double y = p.left + t;
-      if (v < p.squeeze + p.slope * t ||
-          (v < p.chord + p.chord_slope * t &&
+      if (v < p.below(h, to_top, t) ||
+          (!(v >= p.above(from_bottom, t)) &&
            v * area < p.width * std::exp(h * (y - 1.0)))) {
         if (c != nullptr) ++c->accepted;
         return y;
