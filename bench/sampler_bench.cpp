@@ -1,8 +1,9 @@
 // Nanoseconds per draw of y in [-1, 1] with density proportional to
 // exp(h*y - h): exact inversion, the sampler library without and with its
-// squeeze, and Boost.Random and UNU.RAN where CMake found them. Every
-// benchmark makes one draw per iteration, so its Time column is the time of
-// one draw, and every one uses the same generator (xoshiro256**).
+// squeeze, and Boost.Random and UNU.RAN where CMake found them; also the
+// library's first try alone. Every benchmark makes one draw per iteration,
+// so its Time column is the time of one draw, and every one uses the same
+// generator (xoshiro256**).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -216,6 +217,15 @@ void BM_draw_library_changing(benchmark::State& state, int Nd_poi) {
   run_changing(state, [s](double h, xoshiro256ss& rng) { return s->draw(h, rng); });
 }
 
+// (f) Not a sampler: the library's first try alone, its point or NaN on a
+// miss of the squeeze. What (c) costs beyond it is the rest of the draws
+// that miss, including their mispredicted branch.
+void BM_draw_first_try(benchmark::State& state, int Nd_poi, double h) {
+  const o3::sampler::sampler* s = table_for(state, Nd_poi);
+  if (s == nullptr) return;
+  run_fixed(state, [s, h](xoshiro256ss& rng) { return s->first_try(h, rng); });
+}
+
 #ifdef O3_BENCH_HAVE_BOOST
 // (d) y = 1 - E/h with E ~ Exp(1) from Boost.Random, E > 2h rejected.
 double boost_draw(double h, boost::random::exponential_distribution<double>& exp1,
@@ -382,6 +392,8 @@ void BM_draw_unuran_cstd_changing(benchmark::State& state) {
                                    BM_draw_unsqueezed, n, h);
       benchmark::RegisterBenchmark(("BM_draw/library" + pieces + tail).c_str(),
                                    BM_draw_library, n, h);
+      benchmark::RegisterBenchmark(("BM_draw/first_try" + pieces + tail).c_str(),
+                                   BM_draw_first_try, n, h);
     }
   }
   const std::string tail = "/h:changing";

@@ -101,6 +101,13 @@ class sampler {
     return draw_impl<false>(h, rng);
   }
 
+  // Not a draw: the squeezed first try alone, its point or NaN where it
+  // misses the squeeze. For measuring what the misses cost.
+  template <class URBG>
+  double first_try(double h, URBG& rng) const {
+    return draw_impl<true, true>(h, rng);
+  }
+
   // Numbers of box points tried and accepted, for measuring the acceptance
   // rate; draw_counted adds to them.
   struct counts {
@@ -153,7 +160,7 @@ class sampler {
 
   __extension__ using u128 = unsigned __int128;
 
-  template <bool use_squeeze, class URBG>
+  template <bool use_squeeze, bool first_only = false, class URBG>
   double draw_impl(double h, URBG& rng, counts* c = nullptr) const {
     assert(h >= H0_ && h < H_max_ && "coupling outside the table's range");
     const cell& routed = cells_[cell_index(h)];
@@ -172,6 +179,7 @@ class sampler {
         if (c != nullptr) ++c->accepted;
         return f.left + static_cast<double>(m) * f.scale;
       }
+      if constexpr (first_only) return std::numeric_limits<double>::quiet_NaN();
       return draw_rest(h, routed, k, m, rng, c);
     } else {
       const piece* pieces = &pieces_[first];

@@ -248,4 +248,26 @@ TEST(Sampler, DrawsHaveTheMeanOfTheDensity) {
   }
 }
 
+TEST(Sampler, FirstTryIsTheDrawsFirstTry) {
+  const o3::sampler::sampler s(read(small_table()));
+  std::mt19937_64 rng(5);
+  const int n = 100000;
+  int misses = 0;
+  for (int i = 0; i < n; ++i) {
+    std::mt19937_64 again = rng;
+    const double y = s.first_try(7.3, rng);
+    const double drawn = s.draw(7.3, again);
+    if (std::isnan(y)) {
+      ++misses;
+      rng = again;
+    } else {
+      ASSERT_EQ(y, drawn) << "draw " << i;
+      ASSERT_EQ(rng, again) << "a hit takes one word, draw " << i;
+    }
+  }
+  // Boxes of 10 % losses: at least their rejections miss.
+  EXPECT_GT(misses, n / 20);
+  EXPECT_LT(misses, n / 5);
+}
+
 }  // namespace
