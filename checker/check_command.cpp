@@ -115,8 +115,7 @@ bool draws(const options& o, const sampler::table& t, double at) {
 int run_check(int argc, char** argv) {
   const std::optional<options> o = checker::parse_options(argc, argv);
   if (!o) {
-    std::fprintf(stderr, "usage: o3tables check [FILE] [--seed N] [--svg FILE] "
-                         "[--at H] [--draws N]\n");
+    std::fprintf(stderr, "usage: %s\n", check_usage);
     return 2;
   }
   sampler::table t;

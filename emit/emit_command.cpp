@@ -72,7 +72,7 @@ bool write(const emit_options& o, const char* name, const std::string& text) {
 int run_emit(int argc, char** argv) {
   const std::optional<emit_options> o = parse(argc, argv);
   if (!o) {
-    std::fprintf(stderr, "usage: o3tables emit [--lang c|fortran|all] [--out DIR] [FILE]\n");
+    std::fprintf(stderr, "usage: %s\n", emit_usage);
     return 2;
   }
   emit::table_facts facts;

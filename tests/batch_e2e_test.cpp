@@ -2,7 +2,9 @@
 // same answers typed; --help, --version and usage errors.
 #include <gtest/gtest.h>
 
+#include "checker/check_command.h"
 #include "driver/options.h"
+#include "emit/emit_command.h"
 #include "tests/tool_runner.h"
 
 namespace o3test {
@@ -31,6 +33,20 @@ TEST(BatchE2e, OptionsGiveTheBytesOfTheSameAnswersTyped) {
     EXPECT_EQ(batch.status, typed.status);
     ASSERT_EQ(batch.files(), typed.files());
     for (const std::string& name : typed.files()) EXPECT_EQ(batch.file(name), typed.file(name)) << name;
+  }
+}
+
+TEST(BatchE2e, SubcommandsShowTheirUsageAsTheToolsUsageLineNamesIt) {
+  const std::string tool_usage = o3::usage_line;
+  for (const char* usage : {o3::check_usage, o3::emit_usage}) {
+    SCOPED_TRACE(usage);
+    EXPECT_NE(tool_usage.find(std::string("| ") + usage), std::string::npos);
+    const std::string line = usage;
+    const std::string command = line.substr(9, line.find(' ', 9) - 9);  // after "o3tables "
+    tool_run t;
+    t.run("", {command, "--bogus"});
+    EXPECT_EQ(t.status, 2);
+    EXPECT_NE(t.err.find(std::string("usage: ") + usage + "\n"), std::string::npos) << t.err;
   }
 }
 
