@@ -1,0 +1,156 @@
+/* The draws: the tries after a missed first try, the draws outside the
+   tables, and the draw with each source of random words. */
+#include "o3_internal.h"
+
+#include <math.h>
+#include <stddef.h>
+
+static double unit(uint64_t word) { return (double)(word >> 11) * 0x1p-53; }
+
+/* Below the density for h, up - h = to_top: the tangent in h at up of its
+   value at left, times exp(h t) >= 1 + h t + (h t)^2 / 2. */
+static double below(const struct o3_piece *q, double h, double to_top, double t) {
+  const double ht = h * t;
+  return q->squeeze * (1.0 + to_top * q->depth) * (1.0 + ht * (1.0 + 0.5 * ht));
+}
+
+/* Above the density for h - lo = from_bottom: the chord in h of its value
+   at left, times the chord in t of exp(h t) with its slope's chord in h.
+   Not a number where a bound would overflow: then it decides nothing. */
+static double above(const struct o3_piece *q, double from_bottom, double t) {
+  return (q->chord + from_bottom * q->chord_change) *
+         (1.0 + t * (q->rise + from_bottom * q->rise_change));
+}
+
+/* The first try tested against the density, then further tries as the
+   first. The bounds of the piece at h decide most of them without an exp;
+   they only decide a try that the density would decide the same way, so
+   the draws are those of the density alone. */
+static double tries_after(o3_table *t, double h, const o3_miss *miss,
+                          uint64_t (*word)(void *), void *state, uint64_t *tries) {
+  const struct o3_private *p = t->rest;
+  const struct o3_cell *cell = &t->cells[miss->cell];
+  const struct o3_piece *pieces = p->pieces + cell->first_piece;
+  const struct o3_fast *fast = t->fast + cell->first_piece;
+  const double area = p->file.area[cell->histogram];
+  const double to_top = p->upper[cell->histogram] - h;
+  const double from_bottom = h - p->lower[cell->histogram];
+  uint64_t k = miss->k;
+  uint64_t m = miss->m;
+  for (;;) {
+    const struct o3_piece *q = &pieces[k];
+    const double v = (double)m * 0x1p-53;
+    const double offset = unit(word(state)) * q->width;
+    const double y = q->left + offset;
+    uint64_t product;
+    if (v < below(q, h, to_top, offset) ||
+        (!(v >= above(q, from_bottom, offset)) &&
+         v * area < q->width * exp(h * (y - 1.0)))) {
+      return y;
+    }
+    product = (word(state) >> 11) * t->nd;
+    k = product >> 53;
+    m = product & O3_LOW53;
+    if (tries != NULL) ++*tries;
+    if (m < fast[k].threshold) return fast[k].left + (double)m * fast[k].scale;
+  }
+}
+
+/* Exact inversion of the distribution function at h > 0 with u from the
+   word: exp(h (y - 1)) = u + (1 - u) exp(-2h), in the form that keeps its
+   digits for small h. 1 - u is exact for a u of 53 bits. */
+static double inversion(double h, uint64_t word) {
+  const double u = unit(word);
+  double y;
+  if (h == 0.0) return 2.0 * u - 1.0;
+  y = 1.0 + log1p((1.0 - u) * expm1(-2.0 * h)) / h;
+  return y < -1.0 ? -1.0 : y > 1.0 ? 1.0 : y;
+}
+
+double o3_after_miss(o3_table *t, double h, const o3_miss *miss,
+                     uint64_t (*word)(void *), void *state, uint64_t *tries) {
+  o3_miss mirrored;
+  double y;
+  if (miss->cell >= 0) return tries_after(t, h, miss, word, state, tries);
+  if (t == NULL) return O3_NAN;
+  if (!(fabs(h) < O3_INFINITY)) {
+    ++t->rest->errors;
+    return O3_NAN;
+  }
+  if (h < 0.0) {
+    /* The density for -h is that for h mirrored: exp(-h y + h) at y is
+       exp(h (-y) - h) up to a constant factor. */
+    if (o3_first_try(t, -h, miss->word, &y, &mirrored)) return -y;
+    return -o3_after_miss(t, -h, &mirrored, word, state, tries);
+  }
+  ++t->rest->outside;
+  return inversion(h, miss->word);
+}
+
+double o3_draw_words(o3_table *t, double h, uint64_t (*word)(void *), void *state) {
+  o3_miss miss;
+  double y;
+  if (o3_first_try(t, h, word(state), &y, &miss)) return y;
+  return o3_after_miss(t, h, &miss, word, state, NULL);
+}
+
+static uint64_t rng_word(void *rng) { return o3_rng_next((o3_rng *)rng); }
+
+double o3_draw(o3_table *t, double h, o3_rng *rng) {
+  return o3_draw_words(t, h, rng_word, rng);
+}
+
+struct uniform_source {
+  double (*uniform)(void *);
+  void *state;
+};
+
+/* trunc(u * 2^53) in the top 53 bits, u taken into [0, 1) first: a source
+   that gives 1.0 (rand() / (double)RAND_MAX does) or worse must not reach
+   past the last piece. */
+static uint64_t uniform_word(void *source) {
+  const struct uniform_source *s = (const struct uniform_source *)source;
+  const double u = s->uniform(s->state);
+  uint64_t w;
+  if (!(u > 0.0)) return 0;
+  w = u < 1.0 ? (uint64_t)(u * 0x1p53) : O3_LOW53;
+  return w << 11;
+}
+
+double o3_draw_uniform(o3_table *t, double h, double (*uniform)(void *), void *state) {
+  struct uniform_source s;
+  s.uniform = uniform;
+  s.state = state;
+  return o3_draw_words(t, h, uniform_word, &s);
+}
+
+uint64_t o3_outside_count(const o3_table *t) { return t != NULL ? t->rest->outside : 0; }
+uint64_t o3_error_count(const o3_table *t) { return t != NULL ? t->rest->errors : 0; }
+
+/* ------------------------------------------------------------------------ */
+/* xoshiro256**, its state filled by splitmix64 */
+
+static uint64_t rotate(uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+
+void o3_rng_seed(o3_rng *rng, uint64_t seed) {
+  int i;
+  for (i = 0; i < 4; ++i) {
+    uint64_t z = (seed += UINT64_C(0x9e3779b97f4a7c15));
+    z = (z ^ (z >> 30)) * UINT64_C(0xbf58476d1ce4e5b9);
+    z = (z ^ (z >> 27)) * UINT64_C(0x94d049bb133111eb);
+    rng->s[i] = z ^ (z >> 31);
+  }
+}
+
+uint64_t o3_rng_next(o3_rng *rng) {
+  uint64_t *s = rng->s;
+  const uint64_t result = rotate(s[1] * 5, 7) * 9;
+  const uint64_t t = s[1] << 17;
+  s[2] ^= s[0];
+  s[3] ^= s[1];
+  s[1] ^= s[2];
+  s[0] ^= s[3];
+  s[2] ^= t;
+  s[3] = rotate(s[3], 45);
+  return result;
+}

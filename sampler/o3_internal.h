@@ -1,0 +1,103 @@
+/* The sampler's own declarations, shared by its C files: the table as read
+   from the file, and the steps from reading to drawing. */
+#ifndef O3_INTERNAL_H
+#define O3_INTERNAL_H
+
+#include <math.h>
+
+#include "o3_sampler.h"
+
+/* Double constants: C's NAN and INFINITY are floats. */
+#define O3_NAN ((double)NAN)
+#define O3_INFINITY HUGE_VAL
+
+/* Limits of what a table may hold. A table the tool writes stays far
+   inside them; beyond them the numbers cannot mean a table. */
+#define O3_MAX_ND 600          /* pieces per histogram */
+#define O3_MAX_HISTOGRAMS 100000
+#define O3_MAX_MAP_ENTRIES 100000
+#define O3_MAX_LOOKUP_LINES 99
+#define O3_MAX_LINE 255        /* bytes of a line, its line end not counted */
+
+/* A lookup line: couplings below bound (and not below the bound before)
+   go to map index base + (int)(h / step). */
+struct o3_lookup {
+  double bound;
+  double step;
+  long base;
+};
+
+/* Everything the file says, as it says it, with the lines that said it. */
+struct o3_file {
+  double h0, h_max, losses;
+  int nd;
+  int n_histogram; /* index of the last histogram */
+  int lookups;
+  struct o3_lookup lookup[O3_MAX_LOOKUP_LINES];
+  long lookup_line; /* of the first C lookup line */
+  int entries;
+  long map_line;   /* of the first map entry */
+  int32_t *map_j;  /* map index of entry e */
+  int32_t *map_g;  /* its histogram */
+  int histograms;  /* records read so far */
+  long *record_line;
+  double *coupling, *loss, *area;
+  double *x;       /* Nd_poi + 1 points per histogram */
+};
+
+/* A piece as the tries after the first need it. Heights are fractions of
+   the box; t is the offset y - left of a point in the piece; the coupling h
+   lies between the smallest coupling lo and the largest up that the
+   histogram serves. The density is convex and rising in y and convex and
+   falling in h, so its tangents lie below it and its chords above, in each
+   variable: they bound it without evaluating it. */
+struct o3_piece {
+  double left;         /* x[k] */
+  double width;        /* x[k+1] - x[k] */
+  double squeeze;      /* the density at left for the coupling up */
+  double depth;        /* 1 - left */
+  double chord;        /* the density at left for the coupling lo */
+  double chord_change; /* per unit of h - lo, along its chord to up */
+  double rise;         /* (exp(lo * width) - 1) / width: the chord in t */
+  double rise_change;  /* per unit of h - lo, along its chord to up */
+};
+
+struct o3_private {
+  struct o3_file file;
+  double *lower;   /* smallest coupling each histogram serves */
+  double *upper;   /* first coupling above it routed elsewhere */
+  struct o3_route *routes;
+  int64_t first_cell; /* map index of cells[0] */
+  struct o3_cell *cells;
+  struct o3_fast *fast;
+  struct o3_piece *pieces;
+  double surplus;  /* the least box / density - 1 */
+  int surplus_g, surplus_k;
+  uint64_t outside, errors;
+};
+
+/* Fills *e: status, line and "<path>: line <n>: <what>" (no line part for
+   line 0), with the path's unprintable bytes escaped. Returns 0. */
+int o3_fail(o3_error *e, int status, const char *path, long line,
+            const char *what);
+
+/* Reads the file into f (whose arrays it allocates); 0 on a refusal. */
+int o3_read_file(const char *path, struct o3_file *f, o3_error *e);
+void o3_free_file(struct o3_file *f);
+
+/* The cell of h under lookup line k, and the line the C chain picks for h. */
+int64_t o3_cell_in(const struct o3_lookup *l, double h);
+int o3_lookup_of(const struct o3_file *f, double h);
+
+/* Smallest coupling in [H0, H_max) whose cell is j or above; H_max when
+   there is none. */
+double o3_first_coupling_from(const struct o3_file *f, int64_t j);
+
+/* Checks that the lookup lines, the map and the records hold together, and
+   sets the served ranges and the least surplus in p; 0 on a refusal. */
+int o3_validate(const char *path, struct o3_private *p, o3_error *e);
+
+/* Builds the routes, the dense map and the pieces; 0 when out of memory. */
+int o3_prepare(o3_table *t);
+
+#endif

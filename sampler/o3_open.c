@@ -1,0 +1,100 @@
+/* Opening and closing a table, and what it holds. */
+#include "o3_internal.h"
+
+#include <math.h>
+#include <stdlib.h>
+
+void o3_close(o3_table *t) {
+  struct o3_private *p;
+  if (t == NULL) return;
+  p = t->rest;
+  if (p != NULL) {
+    o3_free_file(&p->file);
+    free(p->lower);
+    free(p->upper);
+    free(p->routes);
+    free(p->cells);
+    free(p->fast);
+    free(p->pieces);
+    free(p);
+  }
+  free(t);
+}
+
+o3_table *o3_open(const char *path, o3_error *error) {
+  o3_table *t;
+  if (path == NULL) {
+    o3_fail(error, O3_CANNOT_READ, "", 0, "no file name");
+    return NULL;
+  }
+  t = (o3_table *)calloc(1, sizeof *t);
+  if (t != NULL) t->rest = (struct o3_private *)calloc(1, sizeof *t->rest);
+  if (t == NULL || t->rest == NULL) {
+    o3_close(t);
+    o3_fail(error, O3_NO_MEMORY, path, 0, "no memory for the tables");
+    return NULL;
+  }
+  if (!o3_read_file(path, &t->rest->file, error) || !o3_validate(path, t->rest, error)) {
+    o3_close(t);
+    return NULL;
+  }
+  if (!o3_prepare(t)) {
+    o3_close(t);
+    o3_fail(error, O3_NO_MEMORY, path, 0, "no memory for the tables");
+    return NULL;
+  }
+  if (error != NULL) {
+    error->status = O3_OK;
+    error->line = 0;
+    error->message[0] = '\0';
+  }
+  return t;
+}
+
+static const struct o3_file *file_of(const o3_table *t) { return &t->rest->file; }
+
+static int valid(const o3_table *t, int g) {
+  return t != NULL && g >= 0 && g < file_of(t)->histograms;
+}
+
+double o3_h0(const o3_table *t) { return t != NULL ? file_of(t)->h0 : O3_NAN; }
+double o3_h_max(const o3_table *t) { return t != NULL ? file_of(t)->h_max : O3_NAN; }
+double o3_losses(const o3_table *t) { return t != NULL ? file_of(t)->losses : O3_NAN; }
+int o3_pieces_per_histogram(const o3_table *t) { return t != NULL ? file_of(t)->nd : 0; }
+int o3_histogram_count(const o3_table *t) { return t != NULL ? file_of(t)->histograms : 0; }
+int o3_map_entry_count(const o3_table *t) { return t != NULL ? file_of(t)->entries : 0; }
+int o3_lookup_line_count(const o3_table *t) { return t != NULL ? file_of(t)->lookups : 0; }
+
+double o3_histogram_coupling(const o3_table *t, int g) {
+  return valid(t, g) ? file_of(t)->coupling[g] : O3_NAN;
+}
+double o3_histogram_loss(const o3_table *t, int g) {
+  return valid(t, g) ? file_of(t)->loss[g] : O3_NAN;
+}
+double o3_histogram_area(const o3_table *t, int g) {
+  return valid(t, g) ? file_of(t)->area[g] : O3_NAN;
+}
+const double *o3_histogram_points(const o3_table *t, int g) {
+  return valid(t, g) ? file_of(t)->x + (size_t)g * ((size_t)file_of(t)->nd + 1) : NULL;
+}
+double o3_smallest_served(const o3_table *t, int g) {
+  return valid(t, g) ? t->rest->lower[g] : O3_NAN;
+}
+double o3_largest_served(const o3_table *t, int g) {
+  return valid(t, g) ? t->rest->upper[g] : O3_NAN;
+}
+
+int o3_histogram_of(const o3_table *t, double h) {
+  o3_miss miss;
+  double y;
+  /* The first try routes h; its word does not matter here. */
+  o3_first_try(t, h, 0, &y, &miss);
+  return miss.cell >= 0 ? t->cells[miss.cell].histogram : -1;
+}
+
+double o3_least_surplus(const o3_table *t, int *g, int *k) {
+  if (t == NULL) return O3_NAN;
+  if (g != NULL) *g = t->rest->surplus_g;
+  if (k != NULL) *k = t->rest->surplus_k;
+  return t->rest->surplus;
+}
