@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "sampler/sampler.h"
-#include "sampler/table.h"
 
 #ifdef O3_BENCH_HAVE_BOOST
 #include <boost/random/exponential_distribution.hpp>
@@ -99,8 +98,7 @@ std::unique_ptr<o3::sampler::sampler> make_table(const char* losses,
     *error = std::string("the tool failed for losses ") + losses;
   } else {
     try {
-      result = std::make_unique<o3::sampler::sampler>(
-          o3::sampler::load_table(std::string(dir) + "/O3.res"));
+      result = std::make_unique<o3::sampler::sampler>(std::string(dir) + "/O3.res");
     } catch (const std::exception& e) {
       *error = std::string("cannot load the table of losses ") + losses +
                ": " + e.what();
@@ -122,14 +120,13 @@ const tables& the_tables() {
 }
 
 // The table of the given number of pieces, or null after SkipWithError.
-const o3::sampler::sampler* table_for(benchmark::State& state, int Nd_poi) {
+o3::sampler::sampler* table_for(benchmark::State& state, int Nd_poi) {
   const tables& t = the_tables();
   if (!t.error.empty()) {
     state.SkipWithError(t.error.c_str());
     return nullptr;
   }
-  const o3::sampler::sampler* s =
-      Nd_poi == 104 ? t.losses10.get() : t.losses1.get();
+  o3::sampler::sampler* s = Nd_poi == 104 ? t.losses10.get() : t.losses1.get();
   if (s->pieces_per_histogram() != Nd_poi) {
     state.SkipWithError("the table has an unexpected number of pieces");
     return nullptr;
@@ -193,26 +190,14 @@ void BM_draw_inversion_changing(benchmark::State& state) {
   });
 }
 
-// (b) The library without its squeeze, (c) the library.
-void BM_draw_unsqueezed(benchmark::State& state, int Nd_poi, double h) {
-  const o3::sampler::sampler* s = table_for(state, Nd_poi);
-  if (s == nullptr) return;
-  run_fixed(state, [s, h](xoshiro256ss& rng) { return s->draw_unsqueezed(h, rng); });
-}
-void BM_draw_unsqueezed_changing(benchmark::State& state, int Nd_poi) {
-  const o3::sampler::sampler* s = table_for(state, Nd_poi);
-  if (s == nullptr) return;
-  run_changing(state, [s](double h, xoshiro256ss& rng) {
-    return s->draw_unsqueezed(h, rng);
-  });
-}
+// (c) The library.
 void BM_draw_library(benchmark::State& state, int Nd_poi, double h) {
-  const o3::sampler::sampler* s = table_for(state, Nd_poi);
+  o3::sampler::sampler* s = table_for(state, Nd_poi);
   if (s == nullptr) return;
   run_fixed(state, [s, h](xoshiro256ss& rng) { return s->draw(h, rng); });
 }
 void BM_draw_library_changing(benchmark::State& state, int Nd_poi) {
-  const o3::sampler::sampler* s = table_for(state, Nd_poi);
+  o3::sampler::sampler* s = table_for(state, Nd_poi);
   if (s == nullptr) return;
   run_changing(state, [s](double h, xoshiro256ss& rng) { return s->draw(h, rng); });
 }
@@ -221,7 +206,7 @@ void BM_draw_library_changing(benchmark::State& state, int Nd_poi) {
 // miss of the squeeze. What (c) costs beyond it is the rest of the draws
 // that miss, including their mispredicted branch.
 void BM_draw_first_try(benchmark::State& state, int Nd_poi, double h) {
-  const o3::sampler::sampler* s = table_for(state, Nd_poi);
+  o3::sampler::sampler* s = table_for(state, Nd_poi);
   if (s == nullptr) return;
   run_fixed(state, [s, h](xoshiro256ss& rng) { return s->first_try(h, rng); });
 }
@@ -388,8 +373,6 @@ void BM_draw_unuran_cstd_changing(benchmark::State& state) {
 #endif
     for (const int n : tables_pieces) {
       const std::string pieces = "/Nd_poi:" + std::to_string(n);
-      benchmark::RegisterBenchmark(("BM_draw/unsqueezed" + pieces + tail).c_str(),
-                                   BM_draw_unsqueezed, n, h);
       benchmark::RegisterBenchmark(("BM_draw/library" + pieces + tail).c_str(),
                                    BM_draw_library, n, h);
       benchmark::RegisterBenchmark(("BM_draw/first_try" + pieces + tail).c_str(),
@@ -409,8 +392,6 @@ void BM_draw_unuran_cstd_changing(benchmark::State& state) {
 #endif
   for (const int n : tables_pieces) {
     const std::string pieces = "/Nd_poi:" + std::to_string(n);
-    benchmark::RegisterBenchmark(("BM_draw/unsqueezed" + pieces + tail).c_str(),
-                                 BM_draw_unsqueezed_changing, n);
     benchmark::RegisterBenchmark(("BM_draw/library" + pieces + tail).c_str(),
                                  BM_draw_library_changing, n);
   }

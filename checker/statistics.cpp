@@ -52,20 +52,22 @@ double rounded(double v) { return std::strtod(text("%.3g", v).c_str(), nullptr);
 
 }  // namespace
 
-std::vector<double> test_couplings(const sampler::table& t, std::size_t count) {
-  std::vector<double> h{t.H0, below(t.H_max)};
-  for (std::size_t k = 0; k + 1 < t.pieces.size(); ++k) {
-    const double b = t.pieces[k].bound;
-    if (below(b) < t.H0) continue;
+std::vector<double> test_couplings(const sampler::sampler& t, std::size_t count) {
+  const double H0 = t.H0();
+  const double H_max = t.H_max();
+  std::vector<double> h{H0, below(H_max)};
+  for (int k = 0; k + 1 < t.lookup_line_count(); ++k) {
+    const double b = t.lookup_bound(k);
+    if (below(b) < H0) continue;
     h.push_back(below(b));
     h.push_back(b);
   }
   const std::size_t spread = count > h.size() ? count - h.size() : 0;
-  const double span = std::log1p(t.H_max - t.H0);
+  const double span = std::log1p(H_max - H0);
   for (std::size_t i = 1; i <= spread; ++i) {
     const double u = span * static_cast<double>(i) / static_cast<double>(spread + 1);
-    const double v = rounded(t.H0 + std::expm1(u));
-    if (v > t.H0 && v < t.H_max) h.push_back(v);
+    const double v = rounded(H0 + std::expm1(u));
+    if (v > H0 && v < H_max) h.push_back(v);
   }
   std::sort(h.begin(), h.end());
   h.erase(std::unique(h.begin(), h.end()), h.end());
@@ -85,13 +87,12 @@ double chi_square(const std::vector<std::uint64_t>& counts) {
 }
 
 coupling_result evaluate(double h, int histogram, double expected_acceptance,
-                         const std::vector<std::uint64_t>& counts,
-                         const sampler::sampler::counts& tries) {
+                         const std::vector<std::uint64_t>& counts, const tries& made) {
   coupling_result r{h, histogram, chi_square(counts), 0.0, 0.0, expected_acceptance, 0.0};
   r.chi2_p = chi_square_tail(r.chi2, static_cast<int>(counts.size()) - 1);
   // With no tries counted the rate is NaN and the test fails, as it should.
-  const double tried = static_cast<double>(tries.tried);
-  r.acceptance = static_cast<double>(tries.accepted) / tried;
+  const double tried = static_cast<double>(made.tried);
+  r.acceptance = static_cast<double>(made.accepted) / tried;
   const double p = expected_acceptance;
   r.acceptance_p = normal_two_sided((r.acceptance - p) / std::sqrt(p * (1.0 - p) / tried));
   return r;
@@ -102,19 +103,18 @@ bool passes(const coupling_result& r, std::size_t couplings) {
   return r.chi2_p >= level && r.acceptance_p >= level;
 }
 
-std::vector<coupling_result> run_statistics(const sampler::table& t,
-                                            const sampler::sampler& s,
-                                            std::uint64_t seed, std::uint64_t n) {
+std::vector<coupling_result> run_statistics(sampler::sampler& s, std::uint64_t seed,
+                                            std::uint64_t n) {
   std::mt19937_64 rng(seed);
   std::vector<coupling_result> results;
   // draw_counted is the draw of the library with its tries counted.
-  const auto draw = [&s](double h, std::mt19937_64& g, sampler::sampler::counts* c) {
-    return s.draw_counted(h, g, c);
+  const auto draw = [&s](double h, std::mt19937_64& g, std::uint64_t* tried) {
+    return s.draw_counted(h, g, tried);
   };
-  for (const double h : test_couplings(t, 20)) {
+  for (const double h : test_couplings(s, 20)) {
     const int g = s.histogram_of(h);
-    const double expected = density_integral(h) /
-        (t.Nd_poi * t.histograms[static_cast<std::size_t>(g)].area);
+    const double expected =
+        density_integral(h) / (s.pieces_per_histogram() * s.area(g));
     results.push_back(test_coupling(h, g, expected, n, rng, draw));
   }
   return results;

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "sampler/sampler.h"
-#include "sampler/table.h"
 
 namespace o3::checker {
 
@@ -42,7 +41,7 @@ double normal_two_sided(double z);
 // The couplings to test: H0, the largest double below H_max, each bound
 // between lookup pieces and the double below it, then couplings spread
 // evenly in log(1 + h - H0) up to `count` in all.
-std::vector<double> test_couplings(const sampler::table& t, std::size_t count);
+std::vector<double> test_couplings(const sampler::sampler& t, std::size_t count);
 
 constexpr std::size_t chi_square_bins = 100;
 // A correct table fails the whole run with probability at most this: each
@@ -63,30 +62,35 @@ struct coupling_result {
   double acceptance_p;  // two-sided, binomial standard error
 };
 
+// The tries of the draws and how many were accepted: one each.
+struct tries {
+  std::uint64_t tried = 0;
+  std::uint64_t accepted = 0;
+};
+
 coupling_result evaluate(double h, int histogram, double expected_acceptance,
-                         const std::vector<std::uint64_t>& counts,
-                         const sampler::sampler::counts& tries);
+                         const std::vector<std::uint64_t>& counts, const tries& made);
 
 bool passes(const coupling_result& r, std::size_t couplings);
 
-// Takes n draws at h from draw(h, rng, &tries), which must add to tries as
-// sampler::draw_counted does, and tests them.
+// Takes n draws at h from draw(h, rng, &tried), which must add its tries to
+// tried as sampler::draw_counted does, and tests them.
 template <class Draw>
 coupling_result test_coupling(double h, int histogram, double expected_acceptance,
                               std::uint64_t n, std::mt19937_64& rng, Draw&& draw) {
   const exact_law law(h);
   std::vector<std::uint64_t> counts(chi_square_bins);
-  sampler::sampler::counts tries;
+  tries made;
   for (std::uint64_t i = 0; i < n; ++i) {
-    ++counts[law.bin(draw(h, rng, &tries), chi_square_bins)];
+    ++counts[law.bin(draw(h, rng, &made.tried), chi_square_bins)];
   }
-  return evaluate(h, histogram, expected_acceptance, counts, tries);
+  made.accepted = n;
+  return evaluate(h, histogram, expected_acceptance, counts, made);
 }
 
-// Every coupling of test_couplings(t, 20) through the library's sampler,
+// Every coupling of test_couplings(s, 20) through the library's sampler,
 // from one generator seeded with `seed`.
-std::vector<coupling_result> run_statistics(const sampler::table& t,
-                                            const sampler::sampler& s,
-                                            std::uint64_t seed, std::uint64_t n);
+std::vector<coupling_result> run_statistics(sampler::sampler& s, std::uint64_t seed,
+                                            std::uint64_t n);
 
 }  // namespace o3::checker

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <string>
 
 #include "checker/statistics.h"
@@ -60,9 +61,10 @@ void legend(std::FILE* out, double x, double y, const char* colour, const char* 
                "<text x=\"%.1f\" y=\"%.1f\">%s</text>\n", x, y - 9.0, colour, x + 20.0, y, label);
 }
 
-void density_panel(std::FILE* out, const sampler::table& t, double h, int g,
+void density_panel(std::FILE* out, const sampler::sampler& t, double h, int g,
                    const std::vector<double>& drawn) {
-  const sampler::histogram& hist = t.histograms[static_cast<std::size_t>(g)];
+  const std::span<const double> points = t.points(g);
+  const double area = t.area(g);
   const double left = window_left(h);
   const double width = (1.0 - left) / static_cast<double>(picture_bins);
   std::vector<double> bars(picture_bins, 0.0);
@@ -74,16 +76,16 @@ void density_panel(std::FILE* out, const sampler::table& t, double h, int g,
   const double scale = density_integral(h) / (static_cast<double>(drawn.size()) * width);
   double top = 0.0;
   for (double& b : bars) top = std::max(top, b *= scale);
-  for (std::size_t k = 0; k + 1 < hist.x.size(); ++k) {
-    if (hist.x[k + 1] > left) top = std::max(top, hist.area / (hist.x[k + 1] - hist.x[k]));
+  for (std::size_t k = 0; k + 1 < points.size(); ++k) {
+    if (points[k + 1] > left) top = std::max(top, area / (points[k + 1] - points[k]));
   }
   const frame f{left, 1.0, 0.0, 1.08 * std::max(top, 1.0), 90.0, 930.0, 70.0, 400.0};
 
-  std::string outline = text("M%.2f %.2f", f.px(std::max(left, hist.x[0])), f.py(0.0));
-  for (std::size_t k = 0; k + 1 < hist.x.size(); ++k) {
-    if (hist.x[k + 1] <= left) continue;
-    outline += text(" V%.2f H%.2f", f.py(hist.area / (hist.x[k + 1] - hist.x[k])),
-                    f.px(hist.x[k + 1]));
+  std::string outline = text("M%.2f %.2f", f.px(std::max(left, points[0])), f.py(0.0));
+  for (std::size_t k = 0; k + 1 < points.size(); ++k) {
+    if (points[k + 1] <= left) continue;
+    outline += text(" V%.2f H%.2f", f.py(area / (points[k + 1] - points[k])),
+                    f.px(points[k + 1]));
   }
   outline += text(" V%.2f Z", f.py(0.0));
   // Filled under the drawn values, outlined over them: both stay visible.
@@ -96,7 +98,7 @@ void density_panel(std::FILE* out, const sampler::table& t, double h, int g,
   }
   std::fprintf(out, "<path d=\"%s\" fill=\"none\" stroke=\"#333\" "
                "stroke-width=\"0.7\"/>\n", outline.c_str());
-  std::vector<double> ys(hist.x.begin(), hist.x.end());
+  std::vector<double> ys(points.begin(), points.end());
   for (int i = 0; i <= 600; ++i) ys.push_back(left + (1.0 - left) * i / 600.0);
   std::sort(ys.begin(), ys.end());
   std::string curve;
@@ -109,8 +111,8 @@ void density_panel(std::FILE* out, const sampler::table& t, double h, int g,
   axes(out, f, "y = cos \u03b8", "density exp(h (y \u2212 1))");
   std::fprintf(out, "<text x=\"90\" y=\"40\" font-size=\"16\">Coupling h = %s: "
                "histogram %d (H = %s, %d pieces, loss %s %%), %zu draws</text>\n",
-               exact(h).c_str(), g, exact(hist.H).c_str(), t.Nd_poi,
-               exact(hist.loss).c_str(), drawn.size());
+               exact(h).c_str(), g, exact(t.coupling(g)).c_str(), t.pieces_per_histogram(),
+               exact(t.loss(g)).c_str(), drawn.size());
   if (left > -1.0) {
     std::fprintf(out, "<text x=\"90\" y=\"58\" font-size=\"12\">y shown from %s: "
                  "further left the density is below e\u207b\u2078 of its maximum</text>\n",
@@ -121,41 +123,41 @@ void density_panel(std::FILE* out, const sampler::table& t, double h, int g,
   legend(out, 110.0, 135.0, "#3b73b9", "drawn values, scaled to the density");
 }
 
-void loss_panel(std::FILE* out, const sampler::table& t, int g) {
-  double H_low = t.histograms.front().H;
+void loss_panel(std::FILE* out, const sampler::sampler& t, int g) {
+  const int count = t.histogram_count();
+  double H_low = t.coupling(0);
   double H_high = H_low;
   double loss_high = 0.0;
-  for (const sampler::histogram& hist : t.histograms) {
-    H_low = std::min(H_low, hist.H);
-    H_high = std::max(H_high, hist.H);
-    loss_high = std::max(loss_high, hist.loss);
+  for (int i = 0; i < count; ++i) {
+    H_low = std::min(H_low, t.coupling(i));
+    H_high = std::max(H_high, t.coupling(i));
+    loss_high = std::max(loss_high, t.loss(i));
   }
   if (!(H_high > H_low)) H_high = H_low + 1.0;
   const frame f{H_low, H_high, 0.0, loss_high > 0.0 ? 1.08 * loss_high : 1.0,
                 90.0, 930.0, 520.0, 820.0};
   std::string line;
-  for (const sampler::histogram& hist : t.histograms) {
-    line += text("%.2f,%.2f ", f.px(hist.H), f.py(hist.loss));
+  for (int i = 0; i < count; ++i) {
+    line += text("%.2f,%.2f ", f.px(t.coupling(i)), f.py(t.loss(i)));
   }
   std::fprintf(out, "<polyline points=\"%s\" fill=\"none\" stroke=\"#3b73b9\"/>\n", line.c_str());
-  for (const sampler::histogram& hist : t.histograms) {
+  for (int i = 0; i < count; ++i) {
     std::fprintf(out, "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"2.2\" fill=\"#3b73b9\"/>\n",
-                 f.px(hist.H), f.py(hist.loss));
+                 f.px(t.coupling(i)), f.py(t.loss(i)));
   }
-  const sampler::histogram& shown = t.histograms[static_cast<std::size_t>(g)];
   std::fprintf(out, "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"5\" fill=\"none\" stroke=\"#c62828\" "
-               "stroke-width=\"1.6\"/>\n", f.px(shown.H), f.py(shown.loss));
+               "stroke-width=\"1.6\"/>\n", f.px(t.coupling(g)), f.py(t.loss(g)));
   axes(out, f, "coupling H of the histogram", "loss (%)");
-  std::fprintf(out, "<text x=\"90\" y=\"500\" font-size=\"16\">Loss of each of the %zu "
+  std::fprintf(out, "<text x=\"90\" y=\"500\" font-size=\"16\">Loss of each of the %d "
                "histograms, as written in its record (circled: histogram %d)</text>\n",
-               t.histograms.size(), g);
+               count, g);
 }
 
 }  // namespace
 
 double window_left(double h) { return h > 4.0 ? 1.0 - 8.0 / h : -1.0; }
 
-void write_svg(std::FILE* out, const sampler::table& t, double h, int g,
+void write_svg(std::FILE* out, const sampler::sampler& t, double h, int g,
                const std::vector<double>& drawn) {
   std::fprintf(out, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "

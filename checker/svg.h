@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "sampler/table.h"
+#include "sampler/sampler.h"
 
 namespace o3::checker {
 
@@ -15,7 +15,7 @@ double window_left(double h);
 
 // Writes a standalone SVG document: panel 1 for coupling h served by
 // histogram g, with the values drawn there; panel 2 for the whole table.
-void write_svg(std::FILE* out, const sampler::table& t, double h, int g,
+void write_svg(std::FILE* out, const sampler::sampler& t, double h, int g,
                const std::vector<double>& drawn);
 
 }  // namespace o3::checker

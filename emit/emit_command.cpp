@@ -1,4 +1,5 @@
-// "o3tables emit": reads a table and writes the samplers generated for it.
+// "o3tables emit": writes the sampler's files, after checking a table when
+// one is named.
 #include "emit/emit_command.h"
 
 #include <cerrno>
@@ -9,25 +10,22 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
-#include "emit/c_source.h"
-#include "emit/fortran_source.h"
-#include "emit/table_facts.h"
-#include "emit/template.h"
+#include "emit/sampler_files.h"
+#include "sampler/sampler.h"
 
 namespace o3 {
 namespace {
 
 struct emit_options {
-  bool c = true;
   bool fortran = true;
   std::string out = ".";
-  std::string file = "O3.res";
+  std::optional<std::string> file;
 };
 
 std::optional<emit_options> parse(int argc, char** argv) {
   emit_options o;
-  bool have_file = false;
   for (int i = 0; i < argc; ++i) {
     const std::string_view a = argv[i];
     if (a == "--lang" || a == "--out") {
@@ -39,15 +37,13 @@ std::optional<emit_options> parse(int argc, char** argv) {
       if (a == "--out") {
         o.out = value;
       } else if (value == "c" || value == "fortran" || value == "all") {
-        o.c = value != "fortran";
         o.fortran = value != "c";
       } else {
         std::fprintf(stderr, "o3tables emit: bad value '%s' for --lang\n", argv[i]);
         return std::nullopt;
       }
-    } else if (!have_file && !a.starts_with("--")) {
+    } else if (!o.file && !a.starts_with("--")) {
       o.file = a;
-      have_file = true;
     } else {
       std::fprintf(stderr, "o3tables emit: unexpected argument '%s'\n", argv[i]);
       return std::nullopt;
@@ -56,9 +52,30 @@ std::optional<emit_options> parse(int argc, char** argv) {
   return o;
 }
 
-bool write(const emit_options& o, const char* name, const std::string& text) {
-  const std::string path = o.out + "/" + name;
-  if (!emit::write_file(path, text)) {
+struct output {
+  const char* name;
+  std::string text;
+};
+
+// The files, each under a first line naming the tool that wrote it.
+std::vector<output> outputs(bool fortran) {
+  const std::string version = "o3tables " O3TABLES_VERSION;
+  std::vector<output> files{
+      {"o3_sampler.h", "/* Written by " + version + " emit. */\n" + std::string(emit::sampler_header)},
+      {"o3_sampler.c", "/* Written by " + version + " emit. */\n" + std::string(emit::sampler_source)}};
+  if (fortran) {
+    files.push_back({"o3_sampler.f90",
+                     "! Written by " + version + " emit.\n" + std::string(emit::sampler_module)});
+  }
+  return files;
+}
+
+bool write(const std::string& path, const std::string& text) {
+  std::FILE* out = std::fopen(path.c_str(), "w");
+  bool ok = out != nullptr &&
+            std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  if (out != nullptr) ok = std::fclose(out) == 0 && ok;
+  if (!ok) {
     std::fprintf(stderr, "o3tables emit: cannot write %s: %s\n", path.c_str(),
                  std::strerror(errno));
     return false;
@@ -75,12 +92,16 @@ int run_emit(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s\n", emit_usage);
     return 2;
   }
-  emit::table_facts facts;
-  try {
-    facts = emit::facts_of(o->file);
-  } catch (const sampler::table_error& e) {
-    std::fprintf(stderr, "%s: %s\n", o->file.c_str(), e.what());
-    return 1;
+  if (o->file) {
+    try {
+      const sampler::sampler s(*o->file);
+      std::printf("%s: a sound table, %d histograms of %d pieces for %g <= h < %g\n",
+                  o->file->c_str(), s.histogram_count(), s.pieces_per_histogram(),
+                  s.H0(), s.H_max());
+    } catch (const sampler::table_error& e) {
+      std::fprintf(stderr, "o3tables emit: %s\n", e.what());
+      return 1;
+    }
   }
   std::error_code made;
   std::filesystem::create_directories(o->out, made);
@@ -89,13 +110,10 @@ int run_emit(int argc, char** argv) {
                  made.message().c_str());
     return 1;
   }
-  bool ok = true;
-  if (o->c) {
-    const emit::c_sampler_files c = emit::c_sampler(facts);
-    ok = write(*o, "o3_sampler.h", c.header) && write(*o, "o3_sampler.c", c.source);
+  for (const output& f : outputs(o->fortran)) {
+    if (!write(o->out + "/" + f.name, f.text)) return 1;
   }
-  if (ok && o->fortran) ok = write(*o, "o3_sampler.f90", emit::fortran_sampler(facts));
-  return ok ? 0 : 1;
+  return 0;
 }
 
 }  // namespace o3

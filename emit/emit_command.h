@@ -1,4 +1,5 @@
-// The "emit" subcommand: the C and FORTRAN samplers for one O3.res.
+// The "emit" subcommand: the sampler's C and Fortran files, for simulations
+// that read any O3.res at run time.
 #pragma once
 
 namespace o3 {
@@ -7,10 +8,11 @@ namespace o3 {
 inline constexpr const char* emit_usage =
     "o3tables emit [--lang c|fortran|all] [--out DIR] [FILE]";
 
-// Runs the subcommand with the arguments after "emit" (default all languages,
-// ".", O3.res); returns the exit status (0 written, 1 the file cannot be read
-// or an output cannot be written, 2 a usage error), with the message on
-// standard error.
+// Runs the subcommand with the arguments after "emit": writes o3_sampler.h
+// and o3_sampler.c (C99), and for fortran or all o3_sampler.f90, into DIR
+// (default "."); with FILE, first checks that it is a table they accept.
+// Returns the exit status (0 written, 1 FILE refused or an output not
+// written, 2 a usage error), with the message on standard error.
 int run_emit(int argc, char** argv);
 
 }  // namespace o3

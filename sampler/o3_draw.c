@@ -7,20 +7,10 @@
 
 static double unit(uint64_t word) { return (double)(word >> 11) * 0x1p-53; }
 
-/* Below the density for h, up - h = to_top: the tangent in h at up of its
-   value at left, times exp(h t) >= 1 + h t + (h t)^2 / 2. */
-static double below(const struct o3_piece *q, double h, double to_top, double t) {
-  const double ht = h * t;
-  return q->squeeze * (1.0 + to_top * q->depth) * (1.0 + ht * (1.0 + 0.5 * ht));
-}
-
-/* Above the density for h - lo = from_bottom: the chord in h of its value
-   at left, times the chord in t of exp(h t) with its slope's chord in h.
-   Not a number where a bound would overflow: then it decides nothing. */
-static double above(const struct o3_piece *q, double from_bottom, double t) {
-  return (q->chord + from_bottom * q->chord_change) *
-         (1.0 + t * (q->rise + from_bottom * q->rise_change));
-}
+/* A table the reader accepts needs at most 1000 tries a draw on average,
+   so this many mean the words are not random (a generator stuck on one
+   value): the draw gives up rather than loop for ever. */
+#define O3_MOST_TRIES_A_DRAW 1000000
 
 /* The first try tested against the density, then further tries as the
    first. The bounds of the piece at h decide most of them without an exp;
@@ -37,14 +27,15 @@ static double tries_after(o3_table *t, double h, const o3_miss *miss,
   const double from_bottom = h - p->lower[cell->histogram];
   uint64_t k = miss->k;
   uint64_t m = miss->m;
-  for (;;) {
+  long more;
+  for (more = 0; more < O3_MOST_TRIES_A_DRAW; ++more) {
     const struct o3_piece *q = &pieces[k];
     const double v = (double)m * 0x1p-53;
     const double offset = unit(word(state)) * q->width;
     const double y = q->left + offset;
     uint64_t product;
-    if (v < below(q, h, to_top, offset) ||
-        (!(v >= above(q, from_bottom, offset)) &&
+    if (v < o3_bound_below(q, h, to_top, offset) ||
+        (!(v >= o3_bound_above(q, from_bottom, offset)) &&
          v * area < q->width * exp(h * (y - 1.0)))) {
       return y;
     }
@@ -54,6 +45,8 @@ static double tries_after(o3_table *t, double h, const o3_miss *miss,
     if (tries != NULL) ++*tries;
     if (m < fast[k].threshold) return fast[k].left + (double)m * fast[k].scale;
   }
+  ++t->rest->errors;
+  return O3_NAN;
 }
 
 /* Exact inversion of the distribution function at h > 0 with u from the
@@ -128,9 +121,7 @@ uint64_t o3_outside_count(const o3_table *t) { return t != NULL ? t->rest->outsi
 uint64_t o3_error_count(const o3_table *t) { return t != NULL ? t->rest->errors : 0; }
 
 /* ------------------------------------------------------------------------ */
-/* xoshiro256**, its state filled by splitmix64 */
-
-static uint64_t rotate(uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+/* The generator's state, filled by splitmix64 */
 
 void o3_rng_seed(o3_rng *rng, uint64_t seed) {
   int i;
@@ -142,15 +133,4 @@ void o3_rng_seed(o3_rng *rng, uint64_t seed) {
   }
 }
 
-uint64_t o3_rng_next(o3_rng *rng) {
-  uint64_t *s = rng->s;
-  const uint64_t result = rotate(s[1] * 5, 7) * 9;
-  const uint64_t t = s[1] << 17;
-  s[2] ^= s[0];
-  s[3] ^= s[1];
-  s[1] ^= s[2];
-  s[0] ^= s[3];
-  s[2] ^= t;
-  s[3] = rotate(s[3], 45);
-  return result;
-}
+double o3_rng_uniform(o3_rng *rng) { return unit(o3_rng_next(rng)); }

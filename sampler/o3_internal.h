@@ -3,6 +3,12 @@
 #ifndef O3_INTERNAL_H
 #define O3_INTERNAL_H
 
+/* POSIX where there is one: the reader refuses a FIFO or a device before it
+   can block or run for ever. */
+#if !defined(_POSIX_C_SOURCE) && (defined(__unix__) || defined(__APPLE__))
+#define _POSIX_C_SOURCE 200809L
+#endif
+
 #include <math.h>
 
 #include "o3_sampler.h"
@@ -76,6 +82,10 @@ struct o3_private {
   uint64_t outside, errors;
 };
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 /* Fills *e: status, line and "<path>: line <n>: <what>" (no line part for
    line 0), with the path's unprintable bytes escaped. Returns 0. */
 int o3_fail(o3_error *e, int status, const char *path, long line,
@@ -99,5 +109,27 @@ int o3_validate(const char *path, struct o3_private *p, o3_error *e);
 
 /* Builds the routes, the dense map and the pieces; 0 when out of memory. */
 int o3_prepare(o3_table *t);
+
+/* Below the density, as a fraction of the box height, for coupling h with
+   up - h = to_top, at offset t into piece q: the tangent in h at up of its
+   value at the piece's left end, times exp(h t) >= 1 + h t + (h t)^2 / 2. */
+static inline double o3_bound_below(const struct o3_piece *q, double h,
+                                    double to_top, double t) {
+  const double ht = h * t;
+  return q->squeeze * (1.0 + to_top * q->depth) * (1.0 + ht * (1.0 + 0.5 * ht));
+}
+
+/* Above it for h - lo = from_bottom: the chord in h of its value at the left
+   end, times the chord in t of exp(h t) with its slope's chord in h. Not a
+   number where a bound would overflow: then it decides nothing. */
+static inline double o3_bound_above(const struct o3_piece *q, double from_bottom,
+                                    double t) {
+  return (q->chord + from_bottom * q->chord_change) *
+         (1.0 + t * (q->rise + from_bottom * q->rise_change));
+}
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif

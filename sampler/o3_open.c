@@ -65,6 +65,10 @@ int o3_histogram_count(const o3_table *t) { return t != NULL ? file_of(t)->histo
 int o3_map_entry_count(const o3_table *t) { return t != NULL ? file_of(t)->entries : 0; }
 int o3_lookup_line_count(const o3_table *t) { return t != NULL ? file_of(t)->lookups : 0; }
 
+double o3_lookup_bound(const o3_table *t, int k) {
+  return t != NULL && k >= 0 && k < file_of(t)->lookups ? file_of(t)->lookup[k].bound : O3_NAN;
+}
+
 double o3_histogram_coupling(const o3_table *t, int g) {
   return valid(t, g) ? file_of(t)->coupling[g] : O3_NAN;
 }

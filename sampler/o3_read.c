@@ -1,9 +1,5 @@
 /* Reading O3.res line by line: every line is matched against the form the
    tool writes, so that a damaged line is refused where it stands. */
-#if !defined(_POSIX_C_SOURCE) && (defined(__unix__) || defined(__APPLE__))
-#define _POSIX_C_SOURCE 200809L
-#endif
-
 #include "o3_internal.h"
 
 #include <errno.h>

@@ -59,7 +59,21 @@ typedef struct o3_rng {
 void o3_rng_seed(o3_rng *rng, uint64_t seed);
 
 /* The next 64-bit word. */
-uint64_t o3_rng_next(o3_rng *rng);
+static inline uint64_t o3_rng_next(o3_rng *rng) {
+  uint64_t *s = rng->s;
+  const uint64_t result = ((s[1] * 5) << 7 | (s[1] * 5) >> 57) * 9;
+  const uint64_t t = s[1] << 17;
+  s[2] ^= s[0];
+  s[3] ^= s[1];
+  s[1] ^= s[2];
+  s[0] ^= s[3];
+  s[2] ^= t;
+  s[3] = s[3] << 45 | s[3] >> 19;
+  return result;
+}
+
+/* The next word's top 53 bits times 2^-53: a uniform double in [0, 1). */
+double o3_rng_uniform(o3_rng *rng);
 
 /* ------------------------------------------------------------------------ */
 /* Drawing */
@@ -69,7 +83,9 @@ uint64_t o3_rng_next(o3_rng *rng);
    - any other finite h >= 0: by exact inversion of the distribution from
      one word, counted by o3_outside_count;
    - h < 0: the draw for -h, negated (an antiferromagnetic coupling);
-   - h not finite, or t NULL: NaN, counted by o3_error_count (t not NULL). */
+   - h not finite, or t NULL: NaN, counted by o3_error_count (t not NULL);
+   - NaN too, and counted, after a million tries without an accepted point,
+     which no source of random words ever needs. */
 double o3_draw(o3_table *t, double h, o3_rng *rng);
 
 /* The same draw from the caller's generator: each uniform(state) gives one
@@ -84,7 +100,7 @@ double o3_draw_words(o3_table *t, double h, uint64_t (*word)(void *state),
                      void *state);
 
 /* Draws since the table was opened whose |h| lay outside [H0, H_max), and
-   draws refused because h was not finite. Draw from a table in one thread
+   draws that gave NaN. Draw from a table in one thread
    at a time: these counts are plain integers. */
 uint64_t o3_outside_count(const o3_table *t);
 uint64_t o3_error_count(const o3_table *t);
@@ -99,6 +115,9 @@ int o3_pieces_per_histogram(const o3_table *t); /* Nd_poi */
 int o3_histogram_count(const o3_table *t);
 int o3_map_entry_count(const o3_table *t);
 int o3_lookup_line_count(const o3_table *t);
+/* Bound k of the lookup lines, 0 <= k < o3_lookup_line_count: couplings
+   below it and not below bound k - 1 take line k. The last is H_max. */
+double o3_lookup_bound(const o3_table *t, int k);
 
 /* Histogram g, 0 <= g < o3_histogram_count: its coupling, its loss in
    percent, its box area and its Nd_poi + 1 points from -1 to 1. */

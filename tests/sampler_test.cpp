@@ -1,273 +1,405 @@
-// The sampler library: reading O3.res, routing couplings, squeezes, draws.
+// The sampler: which tables it accepts, how it routes couplings, and that
+// its draws follow the density for every coupling.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <fstream>
+#include <cstdio>
+#include <functional>
 #include <limits>
-#include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "sampler/o3_internal.h"
 #include "sampler/sampler.h"
+#include "tests/made_tables.h"
 
 namespace {
 
-using o3::sampler::table;
+using o3::sampler::sampler;
+using o3::sampler::table_error;
+using o3test::line_at;
+using o3test::made_table;
+using o3test::with_line;
 
-// Runs the tool on piped answers in a fresh directory; returns its O3.res.
-std::string make_table(const char* answers) {
-  char dir[] = "/tmp/o3sampler.XXXXXX";
-  if (mkdtemp(dir) == nullptr) return "";
-  const std::string command = std::string("cd ") + dir + " && printf '" +
-                              answers + "' | " + O3TABLES_PATH + " >/dev/null";
-  if (std::system(command.c_str()) != 0) return "";
-  std::ifstream in(std::string(dir) + "/O3.res");
-  std::stringstream text;
-  text << in.rdbuf();
-  std::system((std::string("rm -rf ") + dir).c_str());
-  return text.str();
+// H0 = 0, H_max = 20, losses 10 %: 104 pieces, one lookup line of step
+// 0.04, 500 map entries from line 26, and the record of histogram g at line
+// 527 + 106 g (its line, then 105 points).
+const std::string& small() { return made_table("0 20 10"); }
+int record(int g) { return 527 + 106 * g; }
+
+// The fields of a record line "g H Nd_poi loss area".
+struct record_line {
+  int g, nd;
+  double H, loss, area;
+};
+record_line fields(const std::string& line) {
+  record_line r{};
+  std::istringstream(line) >> r.g >> r.H >> r.nd >> r.loss >> r.area;
+  return r;
+}
+std::string text_of(const record_line& r) {
+  char out[120];
+  std::snprintf(out, sizeof out, "%d %f %d %f %20.16e", r.g, r.H, r.nd, r.loss, r.area);
+  return out;
+}
+// The record of histogram g with its boxes scaled by `by` and its loss
+// changed to agree, so that only the boxes themselves can be at fault.
+std::string boxes_scaled(const std::string& text, int g, double by) {
+  record_line r = fields(line_at(text, record(g)));
+  r.area *= by;
+  r.loss = ((1.0 + r.loss / 100.0) * by - 1.0) * 100.0;
+  return with_line(text, record(g), text_of(r));
 }
 
-const std::string& small_table() {
-  static const std::string text = make_table("0\\n20\\n10\\n1\\n");
-  return text;
+std::string huge_area(const std::string& text, int g) {
+  record_line r = fields(line_at(text, record(g)));
+  r.area = 1e308;
+  return with_line(text, record(g), text_of(r));
 }
 
-table read(const std::string& text) {
-  std::istringstream in(text);
-  return o3::sampler::read_table(in);
+// What opening the text as a file throws: "line N: what".
+std::string refusal(const std::string& text) {
+  const std::string path = o3test::scratch_path("damaged.res");
+  o3test::write_text(path, text);
+  try {
+    sampler s(path);
+  } catch (const table_error& e) {
+    EXPECT_EQ(e.status(), O3_REFUSED);
+    const std::string what = e.what();
+    return what.substr(what.find(": ") + 2);
+  }
+  return "accepted";
 }
 
-// Replaces the line with number `line` (from 1).
-std::string with_line(const std::string& text, int line, const std::string& by) {
-  std::size_t begin = 0;
-  for (int n = 1; n < line; ++n) begin = text.find('\n', begin) + 1;
-  const std::size_t end = text.find('\n', begin);
-  return text.substr(0, begin) + by + text.substr(end);
-}
-
-TEST(ReadTable, ReadsWhatTheToolWrites) {
-  const table t = read(small_table());
-  // 10 % losses give 104 pieces; the range 0..20 lies in the first mapping
-  // piece, step 0.004 * 10.
-  EXPECT_EQ(t.Nd_poi, 104);
-  EXPECT_EQ(t.H0, 0.0);
-  EXPECT_EQ(t.H_max, 20.0);
-  ASSERT_EQ(t.pieces.size(), 1u);
-  EXPECT_EQ(t.pieces[0].step, 0.04);
-  EXPECT_EQ(t.pieces[0].base, 0);
-  // One cell per step from 0 to 20: 500 entries, and N_H_max = n + 5.
-  EXPECT_EQ(t.map_j.size(), 500u);
-  EXPECT_EQ(t.N_H_max, 505);
-  for (const auto& h : t.histograms) {
-    ASSERT_EQ(h.x.size(), 105u);
-    EXPECT_EQ(h.x.front(), -1.0);
+TEST(Reader, AcceptsTheToolsTables) {
+  const struct {
+    const char* answers;
+    int histograms, pieces, entries, lookups;
+  } tables[] = {
+      {"0 20 10", 77, 104, 500, 1},
+      // A map that skips the cell just below the bound 100 (cell 53).
+      {"99.37 101 3", 3, 384, 54, 2},
+      // H0 above 100: the first lookup line receives no coupling.
+      {"150 160 10", 3, 104, 2, 2},
+      // 600 pieces, and histograms of large couplings searched again.
+      {"0 2 1", 0, 600, 0, 1},
+      {"0 1000 50", 36, 14, 536, 2},
+  };
+  for (const auto& t : tables) {
+    SCOPED_TRACE(t.answers);
+    const sampler s(made_table(t.answers));
+    if (t.histograms > 0) {
+      EXPECT_EQ(s.histogram_count(), t.histograms);
+    }
+    EXPECT_EQ(s.pieces_per_histogram(), t.pieces);
+    if (t.entries > 0) {
+      EXPECT_EQ(s.map_entry_count(), t.entries);
+    }
+    EXPECT_EQ(s.lookup_line_count(), t.lookups);
+    // Every box is raised by at least the envelope factor 1.001.
+    EXPECT_GE(s.least_surplus().value, 0.001 - 1e-12);
   }
 }
 
-TEST(ReadTable, NamesTheLineAndWhatWasExpected) {
-  const std::string good = small_table();
-  ASSERT_FALSE(good.empty());
-  struct row {
-    const char* what;
+TEST(Reader, RefusesDamagedTablesNamingTheLine) {
+  const std::string good = o3test::read_text(small());
+  const struct {
+    const char* name;
     std::string text;
-    const char* message;
-  };
-  const row rows[] = {
-      {"empty file", "", "line 1: the file ends; expected"},
-      {"a letter in H0", with_line(good, 1, "-> O(3) with H0=0.0x0000 -> "
-                                            "H_max=20.000000 and loss=10.000000%"),
-       "line 1: expected \"-> O(3) with H0=%f"},
-      {"PARAMETER disagrees with #define",
-       with_line(good, 10, "PARAMETER(Nd_poi=105,N_hist=0,N_O_m=0)"),
-       "line 10: PARAMETER differs"},
-      {"map count off by one", with_line(good, 25, "501"),
+    const char* refusal;
+  } cases[] = {
+      {"empty", "", "line 1: the file ends; expected \"-> O(3) with H0=<real>"},
+      {"a letter in a number",
+       with_line(good, 1, "-> O(3) with H0=0.0x0000 -> H_max=20.000000 and loss=10.000000%"),
+       "line 1: expected \"-> O(3) with H0=<real> -> H_max=<real> and loss=<real>%\""},
+      {"PARAMETER disagrees", with_line(good, 10, "PARAMETER(Nd_poi=105,N_hist=76,N_O_m=505)"),
+       "line 10: the PARAMETER line differs"},
+      {"a billion pieces in a small file",
+       with_line(with_line(good, 5, "#define Nd_poi                   1000000000    // nb of "
+                                    "points of each histogram"),
+                 10, "PARAMETER(Nd_poi=1000000000,N_hist=76,N_O_m=505)"),
+       "line 5: Nd_poi must be from 1 to 600"},
+      {"the step 0", with_line(good, 14, "if(h<20.000000 ) j=0+(int)(h/0.000000);"),
+       "line 14: the step must be above 0"},
+      {"cells beyond an int",
+       with_line(with_line(good, 14, "if(h<20.000000 ) j=2147483600+(int)(h/0.040000);"), 19,
+                 "\t j=2147483600+int(h/0.040000)"),
+       "line 14: the cells of this lookup line do not fit an int"},
+      {"FORTRAN differs from C", with_line(good, 19, "\t j=0+int(h/0.050000)"),
+       "line 19: the FORTRAN lookup differs"},
+      {"map count", with_line(good, 25, "501"),
        "line 25: the number of map entries must be N_H_max - 5"},
-      {"map entry malformed", with_line(good, 26, "0 x"), "line 26: expected \"%d %d\""},
-      {"step zero", with_line(good, 14, "if(h<20.000000 ) j=0+(int)(h/0.000000);"),
-       "line 14: the step must be > 0"},
-      {"step too small to route in an int",
-       with_line(good, 14, "if(h<3000.000000 ) j=0+(int)(h/0.000001);"),
-       "line 14: the step is too small for the bound"},
-      {"truncated after the map", good.substr(0, good.find("\n499 ") + 1),
-       "the file ends"},
+      {"map order", with_line(with_line(good, 30, "5 5"), 31, "4 4"),
+       "line 31: the map indices must increase"},
+      {"map index beyond an int", with_line(good, 525, "3000000000 75"),
+       "line 525: the map index does not fit an int"},
+      {"map span", with_line(good, 525, "2000000000 75"),
+       "line 525: cells 499 to 1999999999 have no map entry"},
+      {"a missing map line", with_line(good, 100, ""), "line 100: expected \"<integer> <integer>\""},
+      {"a histogram the file does not hold", with_line(good, 36, "10 77"),
+       "line 36: the map names a histogram the file does not hold"},
+      // Cell 10 starts at 0.4; histogram 12 is at 0.64, its boxes too low.
+      {"map entry to a higher histogram", with_line(good, 36, "10 12"),
+       "line 36: map entry 10 -> histogram 12: the histogram's coupling 0.64000000000000001 "
+       "is above 0.40000000000000002"},
+      {"records out of order", with_line(good, record(1), "2 0.040000 104 0.178203 "
+                                                           "1.8514582376614755e-02"),
+       "line 633: the histograms must be numbered in order from 0"},
+      {"a box area not in the tool's form", with_line(good, record(5), "5 0.200000 104 "
+                                                                    "1.000000 1e+308"),
+       "line 1057: expected \"<integer> <real> <integer> <real> <real>\""},
+      {"a huge box area", huge_area(good, 5),
+       "line 1057: the box area 1e+308 does not agree with the loss"},
+      {"boxes below the density", boxes_scaled(good, 5, 0.9),
+       "line 1057: histogram 5, piece"},
+      {"boxes that would keep a draw going", boxes_scaled(good, 5, 2000.0),
+       "line 1057: histogram 5: its boxes hold"},
+      {"first point", with_line(good, 528, "-9.9999999999999989e-01"),
+       "line 528: the first point must be -1"},
+      {"points out of order", with_line(good, 540, line_at(good, 541)),
+       "line 541: point 13 (-0.75) must be above point 12 (-0.75)"},
+      {"last point 2", with_line(good, 632, "2.0000000000000000e+00"),
+       "line 632: the last point must be 1"},
+      {"a point cut short", with_line(good, 630, "9.61538461538"),
+       "line 630: expected \"<real>\""},
+      {"the last line cut", good.substr(0, good.size() - 12),
+       "line 8688: the file ends inside this line, which has no line end"},
+      {"no line end at the end", good.substr(0, good.size() - 1),
+       "line 8688: the file ends inside this line"},
+      {"a line after the last record", good + "0\n",
+       "line 8689: the file goes on after the last histogram"},
+      {"cut between records", good.substr(0, good.find("\n1 0.040000 ") + 1),
+       "line 633: the file ends; expected \"<integer> <real> <integer> <real> <real>\""},
+      {"a NUL byte", with_line(good, 2, std::string(54, '-') + '\0'),
+       "line 2: a NUL byte: this is not a text file"},
+      {"a line too long", with_line(good, 2, std::string(300, '-')),
+       "line 2: longer than 255 bytes"},
   };
-  for (const row& r : rows) {
-    SCOPED_TRACE(r.what);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(refusal(c.text).rfind(c.refusal, 0), 0u) << refusal(c.text);
+  }
+}
+
+TEST(Reader, RefusesWhatIsNotARegularFileSayingWhatItIs) {
+  const std::string fifo = o3test::scratch_path("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const struct {
+    std::string path;
+    const char* said;
+  } cases[] = {
+      {"/tmp", "/tmp: is a directory, not a table"},
+      {fifo, ": is a FIFO, not a table"},
+      {"/dev/zero", "/dev/zero: is a device, not a table"},
+      {"/nonexistent/O3.res", "/nonexistent/O3.res: No such file or directory"},
+      // A name is data: its control bytes are shown escaped.
+      {"bad\n\x1b[2Jname", "bad\\n\\x1b[2Jname: No such file or directory"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
     try {
-      read(r.text);
-      ADD_FAILURE() << "accepted";
-    } catch (const o3::sampler::table_error& e) {
-      EXPECT_NE(std::string(e.what()).find(r.message), std::string::npos)
-          << e.what();
+      sampler s(c.path);
+      ADD_FAILURE() << "opened";
+    } catch (const table_error& e) {
+      EXPECT_EQ(e.status(), O3_CANNOT_READ);
+      EXPECT_NE(std::string(e.what()).find(c.said), std::string::npos) << e.what();
     }
   }
 }
 
-// A table made by hand: H0 = 0.37, steps 0.012 below 100 and 1.5 above,
-// whose map skips cell 8303 at the piece bound, as the tool's map walk does
-// for this range.
-table hand_made() {
-  table t;
-  t.H0 = 0.37;
-  t.H_max = 300.0;
-  t.Nd_poi = 2;
-  t.pieces = {{100.0, -30, 0.012}, {300.0, 8238, 1.5}};
-  t.map_j = {0, 1, 8302, 8304, 8305};
-  t.map_g = {0, 1, 2, 3, 4};
-  for (const double H : {0.36, 0.372, 99.0, 100.0, 101.5}) {
-    t.histograms.push_back({H, 0.0, 1.0, {-1.0, 0.0, 1.0}});
+// The histogram that the file's own C lines route h to: the lookup line
+// whose bound is above h, j = base + (int)(h / step), then the map entry of
+// j or, for a cell without one, of the cell before it.
+int routed_by_the_file(const std::string& text, double h) {
+  std::istringstream in(text);
+  std::vector<std::string> lines;
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  int j = 0;
+  for (std::size_t i = 13;; ++i) {
+    double bound = 0.0, step = 0.0;
+    int base = 0;
+    const std::string line = i == 13 ? "else " + lines[i] : lines[i];
+    if (std::sscanf(line.c_str(), "else if(h<%lf ) j=%d+(int)(h/%lf);", &bound, &base, &step) != 3) {
+      break;
+    }
+    j = base + static_cast<int>(h / step);
+    if (h < bound) break;
   }
-  return t;
-}
-
-TEST(Sampler, RoutesAsTheLookupLinesAndServesGapsFromTheEntryBefore) {
-  const o3::sampler::sampler s(hand_made());
-  struct row {
-    const char* what;
-    double h;
-    int histogram;
-  };
-  const row rows[] = {
-      {"first cell", 0.37, 0},
-      // -30 + (int)(0.383 / 0.012) = -30 + 31.
-      {"second cell", 0.383, 1},
-      {"cells between entries take the entry before", 50.0, 1},
-      {"last cell below the bound", 99.999, 2},
-      // 8238 + (int)(100 / 1.5) = 8304; 8303 has no entry.
-      {"first cell above the bound", 100.0, 3},
-      {"beyond the last entry", 299.0, 4},
-  };
-  for (const row& r : rows) {
-    SCOPED_TRACE(r.what);
-    EXPECT_EQ(s.histogram_of(r.h), r.histogram);
+  std::size_t at = 0;
+  while (lines[at][0] != '$') ++at;
+  const int n = std::stoi(lines[at + 1]);
+  int g = -1;
+  for (int e = 0; e < n; ++e) {
+    int cell = 0, histogram = 0;
+    std::sscanf(lines[at + 2 + static_cast<std::size_t>(e)].c_str(), "%d %d", &cell, &histogram);
+    if (cell <= j || g < 0) g = histogram;
   }
-  // Histogram 1 serves up to the start of cell 8302: (8302 + 30) * 0.012.
-  EXPECT_DOUBLE_EQ(s.largest_coupling(1), 99.984);
-  EXPECT_EQ(s.largest_coupling(4), 300.0);
+  return g;
 }
 
-TEST(Sampler, RoutesWithTheDivisionOfTheLookupLines) {
-  table t = hand_made();
-  t.H0 = 0.0;
-  t.pieces = {{300.0, 0, 0.04}};
-  t.map_j = {0, 1, 2, 3, 4, 5};
-  t.map_g = {0, 1, 2, 3, 4, 5};
-  t.histograms.resize(6, t.histograms.front());
-  const o3::sampler::sampler s(t);
-  // The double just below 0.2 divided by 0.04 rounds to just below 5: cell 4,
-  // whereas its product with the reciprocal 25 rounds up to 5.
-  EXPECT_EQ(s.histogram_of(0.19999999999999998), 4);
-  EXPECT_EQ(s.histogram_of(0.2), 5);
+TEST(Routing, FollowsTheLookupLinesAndTheMapExactly) {
+  for (const char* answers : {"0 20 10", "99.37 101 3"}) {
+    SCOPED_TRACE(answers);
+    const std::string& path = made_table(answers);
+    const std::string text = o3test::read_text(path);
+    const sampler s(path);
+    std::vector<double> h;
+    // Both sides of every cell start, where the division decides, and the
+    // cell the walk skipped below the bound 100.
+    for (int g = 0; g < s.histogram_count(); ++g) {
+      const double start = s.smallest_served(g);
+      h.insert(h.end(), {start, std::nextafter(start, 0.0), std::nextafter(start, 1e9)});
+    }
+    for (const double v : {99.99, std::nextafter(100.0, 0.0), 100.0, 0.2, 0.19999999999999998}) {
+      h.push_back(v);
+    }
+    for (const double v : h) {
+      if (!(v >= s.H0() && v < s.H_max())) continue;
+      SCOPED_TRACE(v);
+      EXPECT_EQ(s.histogram_of(v), routed_by_the_file(text, v));
+    }
+    EXPECT_EQ(s.histogram_of(s.H_max()), -1);
+    EXPECT_EQ(s.histogram_of(std::nextafter(s.H0(), -1.0)), -1);
+  }
 }
 
-// Couplings up to 1000: the bounds of the far pieces underflow there, and
-// the chords of the density at their left ends fall by more than 10^4.
-const std::string& large_table() {
-  static const std::string text = make_table("0\\n1000\\n50\\n1\\n");
-  return text;
+// The density over the box height at offset t into piece k of histogram g.
+double density(const o3_table* t, int g, int k, double h, double at) {
+  const o3_piece& q = t->rest->pieces[static_cast<std::size_t>(g * static_cast<int>(t->nd) + k)];
+  return q.width * std::exp(h * (q.left + at - 1.0)) / t->rest->file.area[g];
 }
 
-// The bounds below and above the density of every piece, at couplings across
-// the range each histogram serves; returns the mean gap between them, in
-// box heights, over the points tried.
-double check_bounds(const table& t) {
-  const o3::sampler::sampler s(t);
-  double gap = 0.0;
-  int points = 0;
-  for (int g = 0; g < s.histogram_count(); ++g) {
-    const auto& hist = t.histograms[static_cast<std::size_t>(g)];
-    const double low = s.smallest_coupling(g);
-    const double top = s.largest_coupling(g);
-    EXPECT_LE(hist.H, low) << "histogram " << g;
-    EXPECT_LE(low, top) << "histogram " << g;
-    const auto pieces = s.pieces_of(g);
-    for (std::size_t k = 0; k < pieces.size(); ++k) {
-      const auto& p = pieces[k];
-      const double width = hist.x[k + 1] - hist.x[k];
-      for (const double h : {low, 0.75 * low + 0.25 * top, 0.5 * (low + top), top}) {
-        for (const double f : {0.0, 0.2, 0.5, 0.9, 1.0}) {
-          const double offset = f * width;
-          // The density at y as a fraction of the box height. No try can
-          // fall under a density below the smallest normal double.
-          const double density =
-              std::exp(h * (hist.x[k] + offset - 1.0)) * width / hist.area;
-          if (density < std::numeric_limits<double>::min()) continue;
-          const double below = p.below(h, top - h, offset);
-          const double above = p.above(h - low, offset);
-          EXPECT_LE(p.squeeze, density) << "histogram " << g << " piece " << k;
-          EXPECT_LE(below, density) << "histogram " << g << " piece " << k << " h " << h;
-          EXPECT_FALSE(above < density) << "histogram " << g << " piece " << k << " h " << h;
-          if (std::isfinite(above)) {
-            gap += above - below;
-            ++points;
+TEST(Bounds, BracketTheDensityWhereverTheHistogramServes) {
+  // Large couplings, where the left ends' densities underflow and the falls
+  // along the chords pass 10^4, as well as small ones.
+  for (const char* answers : {"0 20 10", "0 1000 50"}) {
+    SCOPED_TRACE(answers);
+    sampler s(made_table(answers));
+    const o3_table* t = s.c_table();
+    double gaps = 0.0;
+    int tested = 0;
+    for (int g = 0; g < s.histogram_count(); ++g) {
+      const double lo = s.smallest_served(g);
+      const double up = s.largest_served(g);
+      for (int k = 0; k < s.pieces_per_histogram(); ++k) {
+        const o3_piece& q = t->rest->pieces[static_cast<std::size_t>(g * s.pieces_per_histogram() + k)];
+        for (const double h : {lo, 0.7 * lo + 0.3 * up, std::nextafter(up, lo)}) {
+          for (const double f : {0.0, 0.3, 0.5, 0.9, 1.0}) {
+            const double at = f * q.width;
+            const double d = density(t, g, k, h, at);
+            const double below = o3_bound_below(&q, h, up - h, at);
+            const double above = o3_bound_above(&q, h - lo, at);
+            ASSERT_LE(below, d) << "histogram " << g << " piece " << k << " h " << h;
+            ASSERT_FALSE(above < d) << "histogram " << g << " piece " << k << " h " << h;
+            if (std::isfinite(above)) {
+              gaps += above - below;
+              ++tested;
+            }
           }
         }
       }
     }
+    // Close enough to decide nearly every try without the exponential where
+    // the couplings are moderate.
+    if (answers == std::string("0 20 10")) {
+      EXPECT_LT(gaps / tested, 0.01);
+    }
   }
-  return points > 0 ? gap / points : 1.0;
 }
 
-TEST(Sampler, BoundsBracketTheDensityAndDecideMostTries) {
-  const double gap = check_bounds(read(small_table()));
-  // Only the sliver between the bounds needs the density evaluated.
-  EXPECT_LT(gap, 0.01);
-  check_bounds(read(large_table()));
-  // A piece whose density at its left end underflows at every served
-  // coupling, while at its right end, e^-80, it does not.
-  table t;
-  t.H0 = 400.0;
-  t.H_max = 401.0;
-  t.Nd_poi = 3;
-  t.pieces = {{401.0, 0, 1.0}};
-  t.map_j = {400};
-  t.map_g = {0};
-  t.histograms.push_back({400.0, 0.0, 1.0, {-1.0, -0.9, 0.8, 1.0}});
-  check_bounds(t);
+// The mean of y for coupling h, coth h - 1/h, and its standard deviation,
+// from the variance 1/h^2 - 1/sinh^2 h (1/3 at h = 0).
+double mean_of(double h) { return h == 0.0 ? 0.0 : 1.0 / std::tanh(h) - 1.0 / h; }
+double spread_of(double h) {
+  if (h == 0.0) return std::sqrt(1.0 / 3.0);
+  const double s = std::sinh(h);
+  return std::sqrt(1.0 / (h * h) - 1.0 / (s * s));
 }
 
-TEST(Sampler, DrawsHaveTheMeanOfTheDensity) {
-  const o3::sampler::sampler s(read(small_table()));
-  std::mt19937_64 rng(3);
-  for (const double h : {0.0, 0.7, 19.9}) {
-    SCOPED_TRACE(h);
-    // Mean of exp(h y) on [-1, 1]: coth(h) - 1/h; variance below 1/3.
-    const double mean = h == 0.0 ? 0.0 : 1.0 / std::tanh(h) - 1.0 / h;
-    const int n = 400000;
+TEST(Draws, FollowTheDensityInsideAndOutsideTheTable) {
+  // The table serves [1, 12); the rest is drawn by inversion or mirrored.
+  sampler s(made_table("1 12 10"));
+  o3::sampler::generator rng(11);
+  const struct {
+    double h;
+    bool outside;
+  } cases[] = {{1.0, false}, {5.3, false}, {std::nextafter(12.0, 0.0), false},
+               {0.0, true},  {0.4, true},  {12.0, true}, {60.0, true}, {1e10, true},
+               {-5.3, false}, {-0.4, true}};
+  constexpr int n = 200000;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.h);
+    const std::uint64_t outside = s.outside_count();
     double sum = 0.0;
-    double sum_plain = 0.0;
     for (int i = 0; i < n; ++i) {
-      sum += s.draw(h, rng);
-      sum_plain += s.draw_unsqueezed(h, rng);
+      const double y = s.draw(c.h, rng);
+      ASSERT_TRUE(y >= -1.0 && y <= 1.0) << y;
+      sum += y;
     }
-    const double five_sigma = 5.0 * std::sqrt(1.0 / 3.0 / n);
-    EXPECT_NEAR(sum / n, mean, five_sigma);
-    EXPECT_NEAR(sum_plain / n, mean, five_sigma);
+    EXPECT_NEAR(sum / n, mean_of(c.h), 5.0 * spread_of(c.h) / std::sqrt(n) + 1e-15);
+    EXPECT_EQ(s.outside_count() - outside, c.outside ? std::uint64_t{n} : 0u);
   }
+  EXPECT_EQ(s.error_count(), 0u);
 }
 
-TEST(Sampler, FirstTryIsTheDrawsFirstTry) {
-  const o3::sampler::sampler s(read(small_table()));
-  std::mt19937_64 rng(5);
-  const int n = 100000;
-  int misses = 0;
-  for (int i = 0; i < n; ++i) {
-    std::mt19937_64 again = rng;
-    const double y = s.first_try(7.3, rng);
-    const double drawn = s.draw(7.3, again);
-    if (std::isnan(y)) {
-      ++misses;
-      rng = again;
-    } else {
-      ASSERT_EQ(y, drawn) << "draw " << i;
-      ASSERT_EQ(rng, again) << "a hit takes one word, draw " << i;
+TEST(Draws, RefuseACouplingThatIsNotANumber) {
+  sampler s(small());
+  o3::sampler::generator rng(1);
+  for (const double h : {std::nan(""), std::numeric_limits<double>::infinity(),
+                         -std::numeric_limits<double>::infinity()}) {
+    EXPECT_THROW(s.draw(h, rng), o3::sampler::coupling_error);
+  }
+  EXPECT_EQ(s.error_count(), 3u);
+  // In C the draw reports it as NaN, also for a table that is not open.
+  o3_rng r;
+  o3_rng_seed(&r, 1);
+  EXPECT_TRUE(std::isnan(o3_draw(s.c_table(), std::nan(""), &r)));
+  EXPECT_TRUE(std::isnan(o3_draw(nullptr, 3.0, &r)));
+  EXPECT_EQ(s.error_count(), 4u);
+}
+
+TEST(Draws, UniformsOutsideTheUnitIntervalOrStuckNeitherLeaveTheTableNorHang) {
+  sampler s(small());
+  // rand() / (double)RAND_MAX gives 1.0; a broken source worse. A constant
+  // gives the same try over and over: accepted at once, or never.
+  for (double u : {1.0, std::nextafter(1.0, 0.0), 2.0, -0.5, 0.0, std::nan("")}) {
+    SCOPED_TRACE(u);
+    const auto uniform = [](void* state) { return *static_cast<double*>(state); };
+    for (const double h : {0.0, 3.0, 19.99, 40.0}) {
+      const std::uint64_t errors = s.error_count();
+      const double y = o3_draw_uniform(s.c_table(), h, uniform, &u);
+      EXPECT_TRUE(y >= -1.0 && y <= 1.0 ? s.error_count() == errors
+                                        : std::isnan(y) && s.error_count() == errors + 1)
+          << y;
     }
   }
-  // Boxes of 10 % losses: at least their rejections miss.
-  EXPECT_GT(misses, n / 20);
-  EXPECT_LT(misses, n / 5);
+  // A generator stuck on one word throws in C++: its tries are the last
+  // piece's top corner, above the density.
+  struct stuck {
+    using result_type = std::uint64_t;
+    static constexpr result_type min() { return 0; }
+    static constexpr result_type max() { return ~result_type{0}; }
+    result_type operator()() { return ~result_type{0}; }
+  } ones;
+  EXPECT_THROW(s.draw(19.99, ones), o3::sampler::generator_error);
+}
+
+TEST(Draws, AreTheSameFromWordsUniformsAndTheGenerator) {
+  sampler s(small());
+  o3::sampler::generator a(5);
+  o3_rng b;
+  o3_rng_seed(&b, 5);
+  o3_rng c;
+  o3_rng_seed(&c, 5);
+  const auto uniform = [](void* r) { return o3_rng_uniform(static_cast<o3_rng*>(r)); };
+  for (int i = 0; i < 20000; ++i) {
+    const double h = 0.01 * (i % 3000) - 5.0;  // across H0 and the mirror
+    const double y = s.draw(h, a);
+    ASSERT_EQ(y, o3_draw(s.c_table(), h, &b)) << i;
+    ASSERT_EQ(y, o3_draw_uniform(s.c_table(), h, uniform, &c)) << i;
+  }
 }
 
 }  // namespace

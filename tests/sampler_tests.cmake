@@ -1,4 +1,5 @@
-add_executable(o3_sampler_tests sampler_test.cpp)
+# The sampler library and its use from another CMake project.
+add_executable(o3_sampler_tests sampler_test.cpp made_tables.cpp)
 target_link_libraries(o3_sampler_tests PRIVATE o3::sampler o3_options GTest::gtest_main)
 target_compile_definitions(o3_sampler_tests PRIVATE
   O3TABLES_PATH="$<TARGET_FILE:o3tables>")

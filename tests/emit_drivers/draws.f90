@@ -1,44 +1,75 @@
-! Draws of the generated FORTRAN sampler for a fixed stream of uniforms,
-! printed as the bits of each double in hex so that they compare exactly.
-! Usage: draws O3.res N h...: N draws at each coupling in turn, one stream.
-program draws
-  use, intrinsic :: iso_fortran_env, only: int64, real64, error_unit
-  use o3_sampler, only: o3_load, fa_o3, o3_loaded
+! Draws from two tables as a Fortran simulation would, printing each y as
+! the hex digits of its bits: draws A B SEED N h...
+! For each h: N draws from A, then N from B, from the built-in generator;
+! then the same from a xorshift64 uniform; then the outside counts.
+module xorshift
+  use, intrinsic :: iso_fortran_env, only: int64, real64
   implicit none
-  integer(int64) :: state = 88172645463325252_int64
-  character(len=4096) :: argument, message
-  integer :: status, a, n, i
-  integer(int64) :: bits
-  real(real64) :: h, y
-
-  call get_command_argument(1, argument)
-  call o3_load(trim(argument), status, message)
-  if (status /= o3_loaded) then
-    write(error_unit, '(a)') trim(message)
-    stop 1
-  end if
-  call get_command_argument(2, argument)
-  read(argument, *) n
-  do a = 3, command_argument_count()
-    call get_command_argument(a, argument)
-    read(argument, *) h
-    do i = 1, n
-      y = fa_o3(h, uniform)
-      bits = transfer(y, bits)
-      write(*, '(2z8.8)') ishft(bits, -32), iand(bits, 4294967295_int64)
-    end do
-  end do
-
+  integer(int64), private :: state = 88172645463325252_int64
 contains
-
-  ! xorshift64 (shifts 13, 7, 17) and its top 53 bits as a uniform in
-  ! [0, 1): the same stream as the C and C++ drivers.
-  function uniform() result(u)
+  ! xorshift64 (13, 7, 17), its top 53 bits as a uniform.
+  function xorshift_uniform() result(u)
     real(real64) :: u
     state = ieor(state, ishft(state, 13))
     state = ieor(state, ishft(state, -7))
     state = ieor(state, ishft(state, 17))
-    u = real(ishft(state, -11), real64) * (1.0_real64 / 9007199254740992.0_real64)
-  end function uniform
+    u = real(ishft(state, -11), real64) * 2.0_real64**(-53)
+  end function xorshift_uniform
+end module xorshift
+
+program draws
+  use o3_sampler
+  use xorshift
+  use, intrinsic :: iso_fortran_env, only: int64, real64
+  use, intrinsic :: ieee_arithmetic, only: ieee_is_nan
+  implicit none
+  type(o3_table) :: table(2), never
+  type(o3_rng) :: rng
+  integer :: status, t, a, pass
+  integer(int64) :: seed, i, n
+  character(len=512) :: arg, message
+  real(real64) :: h
+
+  ! Drawing from a table that is not open is reported, never a crash.
+  if (.not. ieee_is_nan(o3_draw(never, 1.0_real64, rng))) stop 4
+  do t = 1, 2
+    call get_command_argument(t, arg)
+    call o3_open(table(t), arg, status, message)
+    if (status /= o3_ok) then
+      write (*, '(a, i0, a, a)') 'refused ', status, ': ', trim(message)
+      stop 3
+    end if
+  end do
+  call get_command_argument(3, arg)
+  read (arg, *) seed
+  call get_command_argument(4, arg)
+  read (arg, *) n
+  call o3_rng_seed(rng, seed)
+  do pass = 1, 2
+    do a = 5, command_argument_count()
+      call get_command_argument(a, arg)
+      read (arg, *) h
+      do t = 1, 2
+        do i = 1, n
+          if (pass == 1) then
+            call print_bits(o3_draw(table(t), h, rng))
+          else
+            call print_bits(o3_draw(table(t), h, xorshift_uniform))
+          end if
+        end do
+      end do
+    end do
+  end do
+  write (*, '(a, i0, a, i0)') 'outside ', o3_outside_count(table(1)), ' ', &
+      o3_outside_count(table(2))
+  call o3_close(table(1))
+  call o3_close(table(2))
+
+contains
+
+  subroutine print_bits(y)
+    real(real64), intent(in) :: y
+    write (*, '(z16.16)') transfer(y, 1_int64)
+  end subroutine print_bits
 
 end program draws

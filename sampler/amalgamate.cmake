@@ -1,0 +1,15 @@
+# Joins the sampler's C sources into one o3_sampler.c, the file a C or
+# Fortran user compiles beside o3_sampler.h: its own header first, then each
+# source without its include of it.
+#   cmake -DSOURCE_DIR=<sampler/> -DOUTPUT=<file> -P amalgamate.cmake
+set(parts o3_read.c o3_validate.c o3_prepare.c o3_draw.c o3_open.c)
+file(READ ${SOURCE_DIR}/o3_internal.h text)
+set(joined "/* o3_sampler.c: the o3tables sampler in one C99 file, made from its\n   sources; compile it with -ffp-contract=off beside o3_sampler.h. */\n\n${text}")
+foreach(part ${parts})
+  file(READ ${SOURCE_DIR}/${part} text)
+  string(REPLACE "#include \"o3_internal.h\"\n" "" text "${text}")
+  string(APPEND joined "\n/* ---- ${part} ---- */\n${text}")
+endforeach()
+file(WRITE ${OUTPUT}.new "${joined}")
+file(COPY_FILE ${OUTPUT}.new ${OUTPUT} ONLY_IF_DIFFERENT)
+file(REMOVE ${OUTPUT}.new)

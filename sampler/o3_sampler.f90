@@ -1,0 +1,224 @@
+! Drawing y = cos(theta) in [-1, 1] with density proportional to
+! exp(h*y - h), for any coupling h, from the tables of an O3.res file: the
+! Fortran face of the C sampler (o3_sampler.c), whose code it runs through
+! ISO_C_BINDING, so that C, C++ and Fortran draw alike from one stream of
+! random words. Fortran 2008 (gfortran -std=f2008); compile o3_sampler.c
+! with -ffp-contract=off to keep those draws bit for bit.
+module o3_sampler
+  use, intrinsic :: iso_c_binding, only: c_ptr, c_funptr, c_null_ptr, c_null_char, &
+      c_int, c_long, c_char, c_double, c_int64_t, c_associated, c_loc, c_funloc, &
+      c_f_pointer
+  use, intrinsic :: iso_fortran_env, only: int64, real64
+  implicit none
+  private
+  public :: o3_table, o3_rng, o3_uniform
+  public :: o3_open, o3_close, o3_is_open, o3_draw, o3_rng_seed, o3_rng_uniform
+  public :: o3_outside_count, o3_error_count, o3_h0, o3_h_max
+  public :: o3_ok, o3_cannot_read, o3_refused, o3_no_memory
+
+  ! Statuses of o3_open: opened; the path is not a readable regular file;
+  ! the file is not a sound table (the message says where); no memory.
+  integer, parameter :: o3_ok = 0, o3_cannot_read = 1, o3_refused = 2, o3_no_memory = 3
+
+  ! One opened table; a program may hold any number of them.
+  type :: o3_table
+    private
+    type(c_ptr) :: handle = c_null_ptr
+  end type o3_table
+
+  ! The built-in generator, xoshiro256**: seed it with o3_rng_seed.
+  type, bind(c) :: o3_rng
+    integer(c_int64_t) :: s(4)
+  end type o3_rng
+
+  abstract interface
+    ! A uniform in [0, 1) from the caller's generator.
+    function o3_uniform() result(u)
+      import :: real64
+      real(real64) :: u
+    end function o3_uniform
+  end interface
+
+  ! The caller's uniform, carried through the C draw to the trampoline.
+  type :: uniform_holder
+    procedure(o3_uniform), pointer, nopass :: uniform => null()
+  end type uniform_holder
+
+  type, bind(c) :: c_error
+    integer(c_int) :: status
+    integer(c_long) :: line
+    character(kind=c_char) :: message(512)
+  end type c_error
+
+  interface o3_draw
+    module procedure draw_with_rng, draw_with_uniform
+  end interface o3_draw
+
+  interface
+    function c_open(path, error) bind(c, name='o3_open') result(t)
+      import :: c_ptr, c_char, c_error
+      character(kind=c_char), intent(in) :: path(*)
+      type(c_error), intent(out) :: error
+      type(c_ptr) :: t
+    end function c_open
+    subroutine c_close(t) bind(c, name='o3_close')
+      import :: c_ptr
+      type(c_ptr), value :: t
+    end subroutine c_close
+    function c_draw(t, h, rng) bind(c, name='o3_draw') result(y)
+      import :: c_ptr, c_double, o3_rng
+      type(c_ptr), value :: t
+      real(c_double), value :: h
+      type(o3_rng), intent(inout) :: rng
+      real(c_double) :: y
+    end function c_draw
+    function c_draw_uniform(t, h, uniform, state) bind(c, name='o3_draw_uniform') result(y)
+      import :: c_ptr, c_funptr, c_double
+      type(c_ptr), value :: t
+      real(c_double), value :: h
+      type(c_funptr), value :: uniform
+      type(c_ptr), value :: state
+      real(c_double) :: y
+    end function c_draw_uniform
+    subroutine c_rng_seed(rng, seed) bind(c, name='o3_rng_seed')
+      import :: o3_rng, c_int64_t
+      type(o3_rng), intent(out) :: rng
+      integer(c_int64_t), value :: seed
+    end subroutine c_rng_seed
+    function c_rng_uniform(rng) bind(c, name='o3_rng_uniform') result(u)
+      import :: o3_rng, c_double
+      type(o3_rng), intent(inout) :: rng
+      real(c_double) :: u
+    end function c_rng_uniform
+    function c_outside_count(t) bind(c, name='o3_outside_count') result(n)
+      import :: c_ptr, c_int64_t
+      type(c_ptr), value :: t
+      integer(c_int64_t) :: n
+    end function c_outside_count
+    function c_error_count(t) bind(c, name='o3_error_count') result(n)
+      import :: c_ptr, c_int64_t
+      type(c_ptr), value :: t
+      integer(c_int64_t) :: n
+    end function c_error_count
+    function c_h0(t) bind(c, name='o3_h0') result(h)
+      import :: c_ptr, c_double
+      type(c_ptr), value :: t
+      real(c_double) :: h
+    end function c_h0
+    function c_h_max(t) bind(c, name='o3_h_max') result(h)
+      import :: c_ptr, c_double
+      type(c_ptr), value :: t
+      real(c_double) :: h
+    end function c_h_max
+  end interface
+
+contains
+
+  ! Opens and checks the O3.res at path (trailing blanks dropped); status
+  ! is o3_ok, or another status with message saying why and the table left
+  ! closed. A table already open in it is closed first. Never stops the
+  ! program.
+  subroutine o3_open(table, path, status, message)
+    type(o3_table), intent(inout) :: table
+    character(len=*), intent(in) :: path
+    integer, intent(out) :: status
+    character(len=*), intent(out), optional :: message
+    type(c_error) :: error
+    integer :: i
+    call o3_close(table)
+    table%handle = c_open(trim(path) // c_null_char, error)
+    status = int(error%status)
+    if (present(message)) then
+      message = ''
+      do i = 1, min(len(message), size(error%message))
+        if (error%message(i) == c_null_char) exit
+        message(i:i) = error%message(i)
+      end do
+    end if
+  end subroutine o3_open
+
+  ! Releases the table; closing a table that is not open does nothing.
+  subroutine o3_close(table)
+    type(o3_table), intent(inout) :: table
+    if (c_associated(table%handle)) call c_close(table%handle)
+    table%handle = c_null_ptr
+  end subroutine o3_close
+
+  logical function o3_is_open(table)
+    type(o3_table), intent(in) :: table
+    o3_is_open = c_associated(table%handle)
+  end function o3_is_open
+
+  ! One y for coupling h: from the tables for h in [H0, H_max), by exact
+  ! inversion for any other h >= 0 (counted by o3_outside_count), mirrored
+  ! for h < 0; NaN for h not finite (counted by o3_error_count) or a table
+  ! that is not open.
+  function draw_with_rng(table, h, rng) result(y)
+    type(o3_table), intent(in) :: table
+    real(real64), intent(in) :: h
+    type(o3_rng), intent(inout) :: rng
+    real(real64) :: y
+    y = c_draw(table%handle, h, rng)
+  end function draw_with_rng
+
+  ! The same draw from the caller's generator: each uniform() gives one
+  ! random word, whose top 53 bits are trunc(u * 2^53).
+  function draw_with_uniform(table, h, uniform) result(y)
+    type(o3_table), intent(in) :: table
+    real(real64), intent(in) :: h
+    procedure(o3_uniform) :: uniform
+    real(real64) :: y
+    type(uniform_holder), target :: holder
+    holder%uniform => uniform
+    y = c_draw_uniform(table%handle, h, c_funloc(trampoline), c_loc(holder))
+  end function draw_with_uniform
+
+  function trampoline(state) bind(c, name='o3_fortran_uniform') result(u)
+    type(c_ptr), value :: state
+    real(c_double) :: u
+    type(uniform_holder), pointer :: holder
+    call c_f_pointer(state, holder)
+    u = holder%uniform()
+  end function trampoline
+
+  subroutine o3_rng_seed(rng, seed)
+    type(o3_rng), intent(out) :: rng
+    integer(int64), intent(in) :: seed
+    call c_rng_seed(rng, seed)
+  end subroutine o3_rng_seed
+
+  ! The next word's top 53 bits times 2^-53: a uniform in [0, 1).
+  function o3_rng_uniform(rng) result(u)
+    type(o3_rng), intent(inout) :: rng
+    real(real64) :: u
+    u = c_rng_uniform(rng)
+  end function o3_rng_uniform
+
+  ! Draws whose |h| lay outside [H0, H_max), and draws refused because h was
+  ! not finite, since the table was opened.
+  function o3_outside_count(table) result(n)
+    type(o3_table), intent(in) :: table
+    integer(int64) :: n
+    n = c_outside_count(table%handle)
+  end function o3_outside_count
+
+  function o3_error_count(table) result(n)
+    type(o3_table), intent(in) :: table
+    integer(int64) :: n
+    n = c_error_count(table%handle)
+  end function o3_error_count
+
+  ! The range the tables serve: H0 <= h < H_max.
+  function o3_h0(table) result(h)
+    type(o3_table), intent(in) :: table
+    real(real64) :: h
+    h = c_h0(table%handle)
+  end function o3_h0
+
+  function o3_h_max(table) result(h)
+    type(o3_table), intent(in) :: table
+    real(real64) :: h
+    h = c_h_max(table%handle)
+  end function o3_h_max
+
+end module o3_sampler
