@@ -10,6 +10,7 @@
 #endif
 
 #include <math.h>
+#include <stdio.h>
 
 #include "o3_sampler.h"
 
@@ -91,9 +92,17 @@ extern "C" {
 int o3_fail(o3_error *e, int status, const char *path, long line,
             const char *what);
 
-/* Reads the file into f (whose arrays it allocates); 0 on a refusal. */
-int o3_read_file(const char *path, struct o3_file *f, o3_error *e);
+/* Opens path for reading; NULL, with *e filled, for what is not a regular
+   file, before it can block (a FIFO) or never end (a device). */
+FILE *o3_open_file(const char *path, o3_error *e);
+
+/* Reads the text of a table from in into f (whose arrays it allocates),
+   path naming it in messages; 0 on a refusal. */
+int o3_read_stream(FILE *in, const char *path, struct o3_file *f, o3_error *e);
 void o3_free_file(struct o3_file *f);
+
+/* o3_open on a stream that is already open. */
+o3_table *o3_open_stream(FILE *in, const char *path, o3_error *e);
 
 /* The cell of h under lookup line k, and the line the C chain picks for h. */
 int64_t o3_cell_in(const struct o3_lookup *l, double h);

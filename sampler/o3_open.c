@@ -2,6 +2,7 @@
 #include "o3_internal.h"
 
 #include <math.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 void o3_close(o3_table *t) {
@@ -23,18 +24,27 @@ void o3_close(o3_table *t) {
 
 o3_table *o3_open(const char *path, o3_error *error) {
   o3_table *t;
+  FILE *in;
   if (path == NULL) {
     o3_fail(error, O3_CANNOT_READ, "", 0, "no file name");
     return NULL;
   }
-  t = (o3_table *)calloc(1, sizeof *t);
+  in = o3_open_file(path, error);
+  if (in == NULL) return NULL;
+  t = o3_open_stream(in, path, error);
+  fclose(in);
+  return t;
+}
+
+o3_table *o3_open_stream(FILE *in, const char *path, o3_error *error) {
+  o3_table *t = (o3_table *)calloc(1, sizeof *t);
   if (t != NULL) t->rest = (struct o3_private *)calloc(1, sizeof *t->rest);
   if (t == NULL || t->rest == NULL) {
     o3_close(t);
     o3_fail(error, O3_NO_MEMORY, path, 0, "no memory for the tables");
     return NULL;
   }
-  if (!o3_read_file(path, &t->rest->file, error) || !o3_validate(path, t->rest, error)) {
+  if (!o3_read_stream(in, path, &t->rest->file, error) || !o3_validate(path, t->rest, error)) {
     o3_close(t);
     return NULL;
   }

@@ -448,9 +448,7 @@ static int read_records(struct lines *l, struct o3_file *f) {
 /* ------------------------------------------------------------------------ */
 /* Opening */
 
-/* Opens path for reading, refusing what is not a regular file before it can
-   block (a FIFO) or never end (a device). */
-static FILE *open_regular(const char *path, o3_error *e) {
+FILE *o3_open_file(const char *path, o3_error *e) {
 #if defined(_POSIX_C_SOURCE)
   struct stat s;
   FILE *in;
@@ -487,21 +485,14 @@ static FILE *open_regular(const char *path, o3_error *e) {
 #endif
 }
 
-int o3_read_file(const char *path, struct o3_file *f, o3_error *e) {
-  struct lines *l;
+int o3_read_stream(FILE *in, const char *path, struct o3_file *f, o3_error *e) {
   int ok;
-  FILE *in = open_regular(path, e);
-  if (in == NULL) return 0;
-  l = (struct lines *)calloc(1, sizeof *l);
-  if (l == NULL) {
-    fclose(in);
-    return o3_fail(e, O3_NO_MEMORY, path, 0, "no memory for the tables");
-  }
+  struct lines *l = (struct lines *)calloc(1, sizeof *l);
+  if (l == NULL) return o3_fail(e, O3_NO_MEMORY, path, 0, "no memory for the tables");
   l->in = in;
   l->path = path;
   l->e = e;
   ok = read_header(l, f) && read_lookup(l, f) && read_map(l, f) && read_records(l, f);
-  fclose(in);
   free(l);
   return ok;
 }
