@@ -33,7 +33,7 @@ std::optional<options> parse_options(int argc, char** argv) {
     const std::string_view a = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     bool ok = true;
-    if (a == "--seed" || a == "--draws" || a == "--svg" || a == "--at") {
+    if (a == "--seed" || a == "--draws" || a == "--svg" || a == "--data" || a == "--at") {
       if (value == nullptr) {
         std::fprintf(stderr, "o3tables check: %s needs a value\n", argv[i]);
         return std::nullopt;
@@ -43,6 +43,7 @@ std::optional<options> parse_options(int argc, char** argv) {
       if (a == "--seed") ok = whole_integer(value, &o.seed);
       if (a == "--draws") ok = whole_integer(value, &o.draws) && o.draws > 0;
       if (a == "--svg") o.svg = value;
+      if (a == "--data") o.data = value;
       if (a == "--at") {
         ok = real(value, &at);
         o.at = at;

@@ -12,6 +12,7 @@ struct options {
   std::uint64_t seed = 1;
   std::uint64_t draws = 1000000;  // per coupling
   std::string svg;                // no picture when empty
+  std::string data;               // no data file when empty
   std::optional<double> at;       // the middle of the range when absent
 };
 

@@ -83,6 +83,7 @@ double o3_after_miss(o3_table *t, double h, const o3_miss *miss,
 double o3_draw_words(o3_table *t, double h, uint64_t (*word)(void *), void *state) {
   o3_miss miss;
   double y;
+  if (t == NULL) return O3_NAN;
   if (o3_first_try(t, h, word(state), &y, &miss)) return y;
   return o3_after_miss(t, h, &miss, word, state, NULL);
 }

@@ -101,6 +101,7 @@ double o3_largest_served(const o3_table *t, int g) {
 int o3_histogram_of(const o3_table *t, double h) {
   o3_miss miss;
   double y;
+  if (t == NULL) return -1;
   /* The first try routes h; its word does not matter here. */
   o3_first_try(t, h, 0, &y, &miss);
   return miss.cell >= 0 ? t->cells[miss.cell].histogram : -1;

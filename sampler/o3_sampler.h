@@ -181,28 +181,32 @@ typedef struct o3_miss {
 
 #define O3_LOW53 ((UINT64_C(1) << 53) - 1)
 
-/* The first try of a draw for h with one word: 1 and *y when it lies under
-   the squeeze of its piece, else 0 with *miss set for o3_after_miss. The
-   word's top 53 bits w give the piece k = (w * Nd_poi) >> 53 and the height
-   m, the rest. */
+/* The first try of a draw for h with one word, t an open table: 1 and *y
+   when it lies under the squeeze of its piece, else 0 with *miss set for
+   o3_after_miss. The word's top 53 bits w give the piece
+   k = (w * Nd_poi) >> 53 and the height m, the rest. */
 static inline int o3_first_try(const o3_table *t, double h, uint64_t word,
                                double *y, o3_miss *miss) {
-  const struct o3_route *r;
+  /* Every field read before the first branch, so that a loop of draws can
+     keep them in registers. */
+  const struct o3_route *r = t->routes;
+  const struct o3_cell *cells = t->cells;
+  const struct o3_fast *fast = t->fast;
+  const uint64_t count = t->cell_count;
+  const uint64_t p = (word >> 11) * t->nd;
+  const int inside = h >= t->h0 && h < t->h_max;
   const struct o3_fast *f;
   int64_t j;
-  uint64_t p;
   miss->word = word;
   miss->cell = -1;
-  if (t == NULL || !(h >= t->h0 && h < t->h_max)) return 0;
-  r = t->routes;
+  if (!inside) return 0;
   while (h >= r->bound) ++r;
   j = r->offset + (int)(h / r->step);
-  if ((uint64_t)j >= t->cell_count) j = j < 0 ? 0 : (int64_t)t->cell_count - 1;
-  p = (word >> 11) * t->nd;
+  if ((uint64_t)j >= count) j = j < 0 ? 0 : (int64_t)count - 1;
   miss->cell = j;
   miss->k = p >> 53;
   miss->m = p & O3_LOW53;
-  f = &t->fast[t->cells[j].first_piece + miss->k];
+  f = &fast[cells[j].first_piece + miss->k];
   if (miss->m < f->threshold) {
     *y = f->left + (double)miss->m * f->scale;
     return 1;
@@ -211,7 +215,7 @@ static inline int o3_first_try(const o3_table *t, double h, uint64_t word,
 }
 
 /* The rest of a draw whose first try missed: further tries from word(state),
-   or the draw outside the tables. *tries, when tries is not NULL, is
+   or the draw outside the tables; NaN for a NULL table. *tries, when tries is not NULL, is
    increased by the tries made after the first. */
 double o3_after_miss(o3_table *t, double h, const o3_miss *miss,
                      uint64_t (*word)(void *state), void *state,
