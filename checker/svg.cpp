@@ -241,9 +241,8 @@ void loss_panel(std::FILE* out, const sampler::sampler& t, int g) {
                  f.py(t.loss(i)), over ? "3" : "2", over ? red : blue);
   }
   horizontal(out, f, asked, red, "6 4");
-  std::fprintf(out, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\" fill=\"%s\">losses "
-               "asked: %s %%</text>\n", f.right - 6.0, f.py(asked) - 5.0, red,
-               label(asked).c_str());
+  std::fprintf(out, "<text x=\"%.1f\" y=\"%.1f\" fill=\"%s\">losses asked: %s %%</text>\n",
+               f.left + 6.0, f.py(asked) - 5.0, red, label(asked).c_str());
   std::fprintf(out, "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"6\" fill=\"none\" stroke=\"black\" "
                "stroke-width=\"1.4\"/>\n", x_of(g), f.py(t.loss(g)));
   axes(out, f, log_x ? "coupling H of the histogram (logarithmic; H = 0 on the left edge)"

@@ -87,6 +87,44 @@ TEST_F(CheckTool, PassesTheToolsOwnTableAndDrawsItsPicture) {
   EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n");
 }
 
+// Losses of 10 % give one histogram of 10.123163 % (at H = 8.44): a warning
+// beside a passing verdict; the data and the picture say the same.
+TEST_F(CheckTool, SaysHowTheLossesCameOutInItsReportDataAndPicture) {
+  const result r = run(dir_, "check --draws 20000 --data d.dat --svg p.svg");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("losses: warning: 1 of 77 histograms above the 10 % asked; the "
+                       "largest 10.123163 % (histogram 58 at H = 8.44), the mean "),
+            std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("data: d.dat, 77 histograms and 20 test couplings"), std::string::npos);
+  // Two blocks of twelve columns: the histograms, their statistics nan, and
+  // the test couplings.
+  std::istringstream data(read(dir_ / "d.dat"));
+  std::vector<std::vector<std::string>> rows[2];
+  int block = 0, empty = 0;
+  for (std::string line; std::getline(data, line);) {
+    if (line.empty()) {
+      block += ++empty == 2 ? 1 : 0;
+      continue;
+    }
+    empty = 0;
+    if (line[0] == '#') continue;
+    std::istringstream fields(line);
+    rows[block].push_back({std::istream_iterator<std::string>(fields), {}});
+    EXPECT_EQ(rows[block].back().size(), 12u) << line;
+  }
+  ASSERT_EQ(rows[0].size(), 77u);
+  ASSERT_EQ(rows[1].size(), 20u);
+  EXPECT_EQ(rows[0][58][1], "8.44");
+  EXPECT_EQ(rows[0][58][3], "10.123163");
+  EXPECT_EQ(rows[0][0][8], "nan");
+  EXPECT_NE(rows[1][0][8], "nan");
+  const std::string svg = read(dir_ / "p.svg");
+  EXPECT_NE(svg.find("in standard errors"), std::string::npos);
+  // Couplings from 0.04 to 20.48 span more than two decades.
+  EXPECT_NE(svg.find("(logarithmic; H = 0 on the left edge)"), std::string::npos);
+  EXPECT_NE(svg.find("1 above the losses asked"), std::string::npos);
+}
+
 TEST_F(CheckTool, RejectsDamagedTablesNamingTheFault) {
   const struct {
     const char* name;
