@@ -67,6 +67,9 @@ static inline double y_by_inversion(double h, double u) {
 #define Y_EXPONENTIAL_FROM 0.5
 
 static inline double y_by_exponential(double h, o3_rng *rng) {
+  /* No draw is ever accepted for a NaN coupling: it is handed on, as the
+     library and inversion do, instead of looping for ever. */
+  if (isnan(h)) return h;
   if (h < Y_EXPONENTIAL_FROM) {
     for (;;) {
       const double y = 2.0 * uniform53(rng) - 1.0;
