@@ -88,6 +88,40 @@ TEST(YDraw, InversionReachesBothEndsWithoutLeavingThem) {
   }
 }
 
+// Against values of 1 + log(u + (1 - u) exp(-2h)) / h in 200-bit
+// arithmetic (mpmath), for u from the smallest words to the largest: small
+// h, where the plain form would take the log of a number next to 1, and
+// large h with small u, where y lies next to -1 and log1p of a number next
+// to -1 would lose the digits.
+TEST(YDraw, InversionKeepsItsDigitsAtEveryCouplingAndUniform) {
+  const double u[4] = {0x9p-53, 0x1p-30, 0.5, 1.0 - 0x1p-20};
+  const struct {
+    double h;
+    double y[4];
+  } cases[] = {
+      {1e-6, {-0.9999999999999980016, -0.99999999813735298812, 0.00000049999999999991664404,
+              0.99999809265327453304}},
+      {0.01, {-0.99999999999999798148, -0.99999999811860359958, 0.0049999166688888215348,
+              0.999998111598312358}},
+      {0.3, {-0.99999999999999726179, -0.99999999744780734158, 0.14780256641980105147,
+             0.99999856571050969381}},
+      {0.5, {-0.99999999999999656618, -0.99999999679945068977, 0.24022901391655504926,
+             0.99999879432535293291}},
+      {2.0, {-0.99999999999997322234, -0.99999997504141708118, 0.66250137367893221547,
+             0.99999953189619987415}},
+      {10.0, {-0.99999995152227048821, -0.96271646333703531723, 0.93068528215012083109,
+              0.99999990463252308118}},
+      {20.0, {-0.72676666264576091379, -0.039720770611836182505, 0.96534264097200273474,
+              0.99999995231626144231}},
+      {100.0, {0.65460424007659117984, 0.79205584583201640717, 0.99306852819440054691,
+               0.99999999046325228846}}};
+  for (const auto &c : cases) {
+    for (int k = 0; k < 4; ++k) {
+      EXPECT_NEAR(y_by_inversion(c.h, u[k]), c.y[k], 1e-15) << "h = " << c.h << ", u = " << u[k];
+    }
+  }
+}
+
 // The new spin: unit length, cos to the field = y, and the azimuth turns
 // it around the field; for fields along -z and +z (where a frame built from
 // a fixed axis breaks down), next to -z, and too small to have a direction.
