@@ -67,13 +67,17 @@ static int simulate(const struct options *opt) {
   if (run->dim == 1) {
     printf("%-24s %.6f\n", "infinite chain, exact", chain_energy_per_bond(run->beta));
   }
-  /* A bin must span many autocorrelation times for the bins to be
-     independent; otherwise the errors above are too small. */
-  if (20.0 * (result.energy.tau > result.m.tau ? result.energy.tau : result.m.tau) >
-      (double)run->measurements / (double)run->bins) {
-    printf("warning: bins of %ld sweeps are not much longer than tau_int: the errors are "
-           "underestimated; run more sweeps or take fewer bins\n",
-           run->measurements / run->bins);
+  /* Bins of b measurements are not quite independent: with an exponential
+     autocorrelation their means' variance falls short by about tau/b, the
+     error by tau/(2b). Past a few percent it is worth a warning. */
+  {
+    const double tau = result.energy.tau > result.m.tau ? result.energy.tau : result.m.tau;
+    const double bin = (double)run->measurements / (double)run->bins;
+    if (tau > 0.1 * bin) {
+      printf("warning: bins of %.0f sweeps are less than 10 tau_int: the errors are "
+             "underestimated by about %.0f %%; run more sweeps or take fewer bins\n",
+             bin, 100.0 * tau / (2.0 * bin));
+    }
   }
   if (src.table != NULL) {
     printf("\ndraws outside the table's range: %llu of %llu\n",
