@@ -43,14 +43,15 @@ static inline double uniform53(o3_rng *rng) {
 }
 
 /* Below this coupling exp(h y) is 1 to far better than double precision
-   over all of [-1, 1], so y is uniform; the formulas below would divide by
-   an h that has lost its digits. */
+   over all of [-1, 1]: y is uniform and the field's direction does not
+   matter. Taking them so keeps the field's square and the formulas below
+   clear of underflow, where h and y would lose their digits. */
 #define Y_UNIFORM_BELOW 1e-100
 
 /* exp(h (y - 1)) = u + (1 - u) exp(-2h) solved for y, in two forms, each
    where it keeps the digits of y:
    - small h: u + (1 - u) exp(-2h) lies next to 1, and its plain log loses
-     the digits of y (1e-10 at h = 1e-5); 1 + log1p((1 - u) expm1(-2h)) / h
+     the digits of y (1e-10 at h = 1e-6); 1 + log1p((1 - u) expm1(-2h)) / h
      keeps them. 1 - u is exact for a u of 53 bits.
    - larger h: y next to -1 means u + exp(-2h) small, which that form finds
      as 1 plus a number next to -1, losing digits (2e-4 in y at h = 20 and
