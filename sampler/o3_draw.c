@@ -49,14 +49,25 @@ static double tries_after(o3_table *t, double h, const o3_miss *miss,
   return O3_NAN;
 }
 
-/* Exact inversion of the distribution function at h > 0 with u from the
-   word: exp(h (y - 1)) = u + (1 - u) exp(-2h), in the form that keeps its
-   digits for small h. 1 - u is exact for a u of 53 bits. */
+/* Exact inversion of the distribution function at h >= 0 with u from the
+   word: exp(h (y - 1)) = u + (1 - u) exp(-2h), in the form that keeps the
+   digits of y. For small h the right side lies next to 1, and
+   log1p((1 - u) expm1(-2h)) keeps what its plain log would lose; for larger
+   h a y next to -1 makes it small, which that form would find as 1 plus a
+   number next to -1, while the plain sum of two positive terms keeps it.
+   Both err by less than 1e-15 at h = 1/2, where one hands over to the
+   other. 1 - u is exact for a u of 53 bits. */
 static double inversion(double h, uint64_t word) {
   const double u = unit(word);
   double y;
   if (h == 0.0) return 2.0 * u - 1.0;
-  y = 1.0 + log1p((1.0 - u) * expm1(-2.0 * h)) / h;
+  if (h < 0.5) {
+    y = 1.0 + log1p((1.0 - u) * expm1(-2.0 * h)) / h;
+  } else {
+    y = 1.0 + log(u + (1.0 - u) * exp(-2.0 * h)) / h;
+  }
+  /* At u = 0 and large h the log is -inf; rounding can pass an end by an
+     ulp. */
   return y < -1.0 ? -1.0 : y > 1.0 ? 1.0 : y;
 }
 

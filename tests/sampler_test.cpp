@@ -344,6 +344,30 @@ TEST(Draws, FollowTheDensityInsideAndOutsideTheTable) {
   EXPECT_EQ(s.error_count(), 0u);
 }
 
+// Outside its range the table inverts the distribution function; near
+// y = -1 at large couplings the form must keep its digits, and near y = 1 at
+// small ones. The reference is the form that keeps them, in long double.
+TEST(Draws, InvertOutsideTheTableToTheLastDigits) {
+  sampler s(made_table("1 12 10"));
+  const struct {
+    double h;
+    std::uint64_t top53;  // the word's top 53 bits: u = top53 * 2^-53
+  } cases[] = {{20.0, 9}, {20.0, std::uint64_t{1} << 52}, {35.0, 1}, {1e4, 3},
+               {-1e-3, 5}, {-1e-3, (std::uint64_t{1} << 53) - 7}, {-0.49, 12345}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "h = " << c.h << ", u = " << c.top53 << " * 2^-53");
+    std::uint64_t word = c.top53 << 11;
+    const double y = o3_draw_words(
+        s.c_table(), c.h, [](void* w) { return *static_cast<std::uint64_t*>(w); }, &word);
+    const long double h = std::fabs(c.h);
+    const long double u = std::ldexp(static_cast<long double>(c.top53), -53);
+    const long double exact =
+        h < 0.5L ? 1.0L + std::log1p((1.0L - u) * std::expm1(-2.0L * h)) / h
+                 : 1.0L + std::log(u + (1.0L - u) * std::exp(-2.0L * h)) / h;
+    EXPECT_NEAR(y, static_cast<double>(c.h < 0 ? -exact : exact), 4e-15);
+  }
+}
+
 TEST(Draws, RefuseACouplingThatIsNotANumber) {
   sampler s(small());
   o3::sampler::generator rng(1);
