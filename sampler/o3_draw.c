@@ -105,6 +105,47 @@ double o3_draw(o3_table *t, double h, o3_rng *rng) {
   return o3_draw_words(t, h, rng_word, rng);
 }
 
+/* A record no first try lands under: for a coupling outside the tables. */
+static const struct o3_fast o3_nowhere = {0.0, 0.0, 0};
+
+void o3_draw_many(o3_table *t, size_t n, const double *h, double *y, o3_rng *rng) {
+  size_t from;
+  for (from = 0; from < n; from += O3_BATCH) {
+    const size_t b = n - from < O3_BATCH ? n - from : O3_BATCH;
+    const struct o3_fast *f[O3_BATCH];
+    o3_miss miss[O3_BATCH];
+    size_t missed[O3_BATCH];
+    size_t misses = 0, i;
+    if (t == NULL) {
+      for (i = 0; i < b; ++i) y[from + i] = O3_NAN;
+      continue;
+    }
+    /* Every record's address first, so that their fetches overlap. */
+    for (i = 0; i < b; ++i) {
+      f[i] = o3_locate(t, h[from + i], o3_rng_next(rng), &miss[i]);
+      if (f[i] == NULL) {
+        f[i] = &o3_nowhere;
+        miss[i].m = 0;
+      }
+#if defined(__GNUC__)
+      __builtin_prefetch(f[i]);
+#endif
+    }
+    /* Then every first try, without a branch that a miss could mispredict:
+       the misses are listed and finished afterwards. */
+    for (i = 0; i < b; ++i) {
+      const int hit = miss[i].m < f[i]->threshold;
+      y[from + i] = f[i]->left + (double)miss[i].m * f[i]->scale;
+      missed[misses] = i;
+      misses += (size_t)!hit;
+    }
+    for (i = 0; i < misses; ++i) {
+      const size_t at = missed[i];
+      y[from + at] = o3_after_miss(t, h[from + at], &miss[at], rng_word, rng, NULL);
+    }
+  }
+}
+
 struct uniform_source {
   double (*uniform)(void *);
   void *state;

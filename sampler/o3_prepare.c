@@ -19,7 +19,7 @@ static int make_routes(o3_table *t) {
   if (p->routes == NULL) return 0;
   for (k = 0; k < f->lookups; ++k) {
     p->routes[k].bound = k + 1 < f->lookups ? f->lookup[k].bound : O3_NAN;
-    p->routes[k].step = f->lookup[k].step;
+    p->routes[k].inverse = 1.0 / f->lookup[k].step;
     p->routes[k].offset = (int64_t)f->lookup[k].base - p->first_cell;
   }
   t->routes = p->routes;
@@ -27,8 +27,9 @@ static int make_routes(o3_table *t) {
 }
 
 /* One cell per map index from the first entry's to the last cell below
-   H_max; a cell without an entry takes the histogram of the entry before
-   it, as does a coupling routed below the first cell or above the last. */
+   H_max, and one more whose start no coupling reaches; a cell without an
+   entry takes the histogram of the entry before it, as does a coupling
+   routed below the first cell or above the last. */
 static int make_cells(o3_table *t) {
   struct o3_private *p = t->rest;
   const struct o3_file *f = &p->file;
@@ -38,15 +39,18 @@ static int make_cells(o3_table *t) {
   int e = 0;
   if (last < f->map_j[f->entries - 1]) last = f->map_j[f->entries - 1];
   t->cell_count = (uint64_t)(last - p->first_cell + 1);
-  p->cells = (struct o3_cell *)malloc((size_t)t->cell_count * sizeof *p->cells);
+  p->cells = (struct o3_cell *)malloc((size_t)(t->cell_count + 1) * sizeof *p->cells);
   if (p->cells == NULL) return 0;
   for (c = 0; c < (int64_t)t->cell_count; ++c) {
     int32_t g;
     while (e + 1 < f->entries && f->map_j[e + 1] <= p->first_cell + c) ++e;
     g = f->map_g[e];
+    p->cells[c].start = o3_first_coupling_from(f, p->first_cell + c);
     p->cells[c].histogram = g;
     p->cells[c].first_piece = (uint32_t)g * (uint32_t)f->nd;
   }
+  p->cells[c] = p->cells[c - 1];
+  p->cells[c].start = O3_INFINITY;
   t->cells = p->cells;
   return 1;
 }

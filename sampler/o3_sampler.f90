@@ -6,13 +6,13 @@
 ! with -ffp-contract=off to keep those draws bit for bit.
 module o3_sampler
   use, intrinsic :: iso_c_binding, only: c_ptr, c_funptr, c_null_ptr, c_null_char, &
-      c_int, c_long, c_char, c_double, c_int64_t, c_associated, c_loc, c_funloc, &
+      c_int, c_long, c_char, c_double, c_int64_t, c_size_t, c_associated, c_loc, c_funloc, &
       c_f_pointer
   use, intrinsic :: iso_fortran_env, only: int64, real64
   implicit none
   private
   public :: o3_table, o3_rng, o3_uniform
-  public :: o3_open, o3_close, o3_is_open, o3_draw, o3_rng_seed, o3_rng_uniform
+  public :: o3_open, o3_close, o3_is_open, o3_draw, o3_draw_many, o3_rng_seed, o3_rng_uniform
   public :: o3_outside_count, o3_error_count, o3_h0, o3_h_max
   public :: o3_ok, o3_cannot_read, o3_refused, o3_no_memory
 
@@ -72,6 +72,14 @@ module o3_sampler
       type(o3_rng), intent(inout) :: rng
       real(c_double) :: y
     end function c_draw
+    subroutine c_draw_many(t, n, h, y, rng) bind(c, name='o3_draw_many')
+      import :: c_ptr, c_size_t, c_double, o3_rng
+      type(c_ptr), value :: t
+      integer(c_size_t), value :: n
+      real(c_double), intent(in) :: h(*)
+      real(c_double), intent(out) :: y(*)
+      type(o3_rng), intent(inout) :: rng
+    end subroutine c_draw_many
     function c_draw_uniform(t, h, uniform, state) bind(c, name='o3_draw_uniform') result(y)
       import :: c_ptr, c_funptr, c_double
       type(c_ptr), value :: t
@@ -160,6 +168,20 @@ contains
     real(real64) :: y
     y = c_draw(table%handle, h, rng)
   end function draw_with_rng
+
+  ! y(i) for h(i), each drawn as o3_draw draws it, from the built-in
+  ! generator: the fastest way to draw many couplings known at once (one
+  ! sublattice of a checkerboard sweep), their first tries made together and
+  ! their misses finished after them, so that the generator's words are
+  ! taken in another order than by o3_draw. y must be as long as h.
+  subroutine o3_draw_many(table, h, y, rng)
+    type(o3_table), intent(in) :: table
+    real(real64), intent(in) :: h(:)
+    real(real64), intent(out) :: y(:)
+    type(o3_rng), intent(inout) :: rng
+    if (size(y) < size(h)) error stop 'o3_draw_many: y is shorter than h'
+    call c_draw_many(table%handle, int(size(h), c_size_t), h, y, rng)
+  end subroutine o3_draw_many
 
   ! The same draw from the caller's generator: each uniform() gives one
   ! random word, whose top 53 bits are trunc(u * 2^53).

@@ -94,6 +94,15 @@ double o3_draw(o3_table *t, double h, o3_rng *rng);
 double o3_draw_uniform(o3_table *t, double h, double (*uniform)(void *state),
                        void *state);
 
+/* y[i] for h[i], i < n, each drawn as o3_draw draws it, from the built-in
+   generator: the fastest way to draw many couplings known at once (one
+   sublattice of a checkerboard sweep). The first tries of up to
+   O3_BATCH couplings are made together, their records fetched ahead, and
+   the draws that miss are finished after them; so the words are taken in
+   another order than n calls of o3_draw take them. */
+#define O3_BATCH 16
+void o3_draw_many(o3_table *t, size_t n, const double *h, double *y, o3_rng *rng);
+
 /* The same draw from any source of 64-bit words, of which only the top 53
    bits are used. */
 double o3_draw_words(o3_table *t, double h, uint64_t (*word)(void *state),
@@ -146,10 +155,11 @@ double o3_least_surplus(const o3_table *t, int *g, int *k);
 
 struct o3_route {  /* couplings below bound go to cell offset + (int)(h / step) */
   double bound;    /* NaN for the last lookup line: never passed */
-  double step;
+  double inverse;  /* 1 / step */
   int64_t offset;
 };
 struct o3_cell {   /* a cell of the map and the first piece of its histogram */
+  double start;    /* its first coupling; after the last cell, infinity */
   int32_t histogram;
   uint32_t first_piece;
 };
@@ -181,12 +191,12 @@ typedef struct o3_miss {
 
 #define O3_LOW53 ((UINT64_C(1) << 53) - 1)
 
-/* The first try of a draw for h with one word, t an open table: 1 and *y
-   when it lies under the squeeze of its piece, else 0 with *miss set for
-   o3_after_miss. The word's top 53 bits w give the piece
+/* Where the first try of a draw for h with one word falls, t an open
+   table: its record, with *miss set for o3_after_miss; NULL when h is not
+   drawn from the tables. The word's top 53 bits w give the piece
    k = (w * Nd_poi) >> 53 and the height m, the rest. */
-static inline int o3_first_try(const o3_table *t, double h, uint64_t word,
-                               double *y, o3_miss *miss) {
+static inline const struct o3_fast *o3_locate(const o3_table *t, double h,
+                                              uint64_t word, o3_miss *miss) {
   /* Every field read before the first branch, so that a loop of draws can
      keep them in registers. */
   const struct o3_route *r = t->routes;
@@ -195,19 +205,33 @@ static inline int o3_first_try(const o3_table *t, double h, uint64_t word,
   const uint64_t count = t->cell_count;
   const uint64_t p = (word >> 11) * t->nd;
   const int inside = h >= t->h0 && h < t->h_max;
-  const struct o3_fast *f;
   int64_t j;
   miss->word = word;
   miss->cell = -1;
-  if (!inside) return 0;
+  if (!inside) return NULL;
   while (h >= r->bound) ++r;
-  j = r->offset + (int)(h / r->step);
+  /* h * (1 / step) is h / step to within an ulp or two, so its cell is the
+     lookup line's or one beside it; the cell's first coupling, exact,
+     settles which, without a division on the way to the draw. */
+  j = r->offset + (int64_t)(h * r->inverse);
   if ((uint64_t)j >= count) j = j < 0 ? 0 : (int64_t)count - 1;
+  if (h < cells[j].start) {
+    --j;
+  } else if (h >= cells[j + 1].start) {
+    ++j;
+  }
   miss->cell = j;
   miss->k = p >> 53;
   miss->m = p & O3_LOW53;
-  f = &fast[cells[j].first_piece + miss->k];
-  if (miss->m < f->threshold) {
+  return &fast[cells[j].first_piece + miss->k];
+}
+
+/* The first try: 1 and *y when it lies under the squeeze of its piece,
+   else 0 with *miss set for o3_after_miss. */
+static inline int o3_first_try(const o3_table *t, double h, uint64_t word,
+                               double *y, o3_miss *miss) {
+  const struct o3_fast *f = o3_locate(t, h, word, miss);
+  if (f != NULL && miss->m < f->threshold) {
     *y = f->left + (double)miss->m * f->scale;
     return 1;
   }
