@@ -5,6 +5,9 @@
 #include <string_view>
 #include <utility>
 
+#include "common/escape.h"
+#include "common/suggest.h"
+
 namespace o3 {
 namespace {
 
@@ -34,16 +37,25 @@ run_options parse_run_options(int argc, const char* const* argv) {
     const std::string_view arg = argv[i];
     const std::size_t equals = arg.find('=');
     const std::string_view name = arg.substr(0, equals);
-    if (!arg.starts_with("--")) {
-      return usage_error("unknown argument '" + std::string(arg) + "'");
+    const std::string shown = "'" + escape_bytes(name) + "'";
+    if (arg == "-h") {
+      help = true;
+      continue;
+    }
+    if (!arg.starts_with("-") || arg == "-") {
+      return usage_error("unknown argument '" + escape_bytes(arg) + "'");
     }
     if (name == "--help" || name == "--version" || name == "--yes") {
       if (equals != std::string_view::npos) {
-        return usage_error("option '" + std::string(name) + "' takes no value");
+        return usage_error("option " + shown + " takes no value");
       }
       help = help || name == "--help";
       version = version || name == "--version";
-      if (name == "--yes") o.answers[static_cast<int>(question::go_on)] = "1";
+      if (name == "--yes") {
+        const int q = static_cast<int>(question::go_on);
+        o.answers[q] = "1";
+        o.options[q] = "--yes";
+      }
       continue;
     }
     const answer_option* option = nullptr;
@@ -51,12 +63,18 @@ run_options parse_run_options(int argc, const char* const* argv) {
       if (a.name == name) option = &a;
     }
     if (option == nullptr) {
-      return usage_error("unknown option '" + std::string(name) + "'");
+      const std::string_view near = nearest_name(
+          name, {"--h0", "--hmax", "--losses", "--yes", "--help", "--version"});
+      return usage_error("unknown option " + shown +
+                         (near.empty() ? std::string()
+                                       : " (did you mean " + std::string(near) + "?)"));
     }
-    std::optional<std::string>& answer = o.answers[static_cast<int>(option->q)];
+    const int q = static_cast<int>(option->q);
+    std::optional<std::string>& answer = o.answers[q];
     if (answer) {
-      return usage_error("option '" + std::string(name) + "' given twice");
+      return usage_error("option " + shown + " given twice");
     }
+    o.options[q] = std::string(name);
     if (equals != std::string_view::npos) {
       answer = std::string(arg.substr(equals + 1));
     } else if (i + 1 < argc && !std::string_view(argv[i + 1]).starts_with("--")) {
@@ -64,7 +82,7 @@ run_options parse_run_options(int argc, const char* const* argv) {
       // dialogue, not taken for an option.
       answer = argv[++i];
     } else {
-      return usage_error("option '" + std::string(name) + "' needs a value");
+      return usage_error("option " + shown + " needs a value");
     }
   }
   if (help) o.what = run_options::action::help;
@@ -85,7 +103,7 @@ void print_help() {
       "  --hmax Y     the last coupling H_max (H0 < Y <= 1e100)\n"
       "  --losses P   the % of losses to accept (1 <= P <= 604)\n"
       "  --yes        answers 1 (go on) at the continue prompt\n"
-      "  --help       prints this text\n"
+      "  -h, --help   prints this text\n"
       "  --version    prints the version\n"
       "A value may also be written --h0=X. An option answers its question the\n"
       "first time it is asked; a run declined at the continue prompt asks again\n"
