@@ -33,10 +33,11 @@ class tool_run {
   std::vector<std::string> files() const;  // names in the directory, sorted
   const std::string& dir() const { return dir_; }
   // Set before start: files in place of the pipes (e.g. /dev/zero as
-  // standard input, /dev/full as standard output), a cap on the address
-  // space in bytes (0: none).
+  // standard input, /dev/full as standard output); caps in bytes on the
+  // address space and on the size of a file written (0: none; a write
+  // beyond the latter fails with EFBIG, as on a full disk).
   std::string stdin_path, stdout_path;
-  unsigned long memory_cap = 0;
+  unsigned long memory_cap = 0, file_size_cap = 0;
   std::string out, err;
   int status = -1;  // exit status; 128 + signal number when killed
  private:
