@@ -1,5 +1,5 @@
-// The shared pieces on their own: escaping, the nearest name, the bounded
-// line reader and the staged file.
+// The shared pieces on their own: escaping, the bounded line reader and the
+// staged file.
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,7 +11,6 @@
 #include "common/escape.h"
 #include "common/line_reader.h"
 #include "common/staged_file.h"
-#include "common/suggest.h"
 
 namespace {
 
@@ -20,17 +19,6 @@ namespace fs = std::filesystem;
 TEST(Common, EscapedBytesCannotReachTheTerminalRaw) {
   EXPECT_EQ(o3::escape_bytes(std::string("a b\n\r\t\\\x1b[2J\x7f\xc3\xa9\0", 15)),
             "a b\\n\\r\\t\\\\\\x1b[2J\\x7f\\xc3\\xa9\\x00");
-}
-
-TEST(Common, NearestNameOnlyForASlip) {
-  const auto near = [](const char* typed) {
-    return std::string(o3::nearest_name(typed, {"--h0", "--hmax", "--losses"}));
-  };
-  EXPECT_EQ(near("--hmx"), "--hmax");
-  EXPECT_EQ(near("--h1"), "--h0");
-  EXPECT_EQ(near("--lossess"), "--losses");
-  EXPECT_EQ(near("--bogus"), "");
-  EXPECT_EQ(near(std::string(100000, '-').c_str()), "");
 }
 
 TEST(Common, LinesAreCappedAndStopAtANulByte) {
