@@ -5,7 +5,11 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
+
+#include "common/escape.h"
+#include "driver/files.h"
 
 namespace o3 {
 namespace {
@@ -46,26 +50,59 @@ bool parse_integer(std::string_view token, long long* value) {
 
 bool answer_reader::next_token(std::string* token) {
   token->clear();
-  int ch = std::getc(in_);
-  while (ch != EOF && std::isspace(ch)) ch = std::getc(in_);
-  while (ch != EOF && !std::isspace(ch)) {
-    token->push_back(static_cast<char>(ch));
-    ch = std::getc(in_);
+  while (!ended_) {
+    if (!have_line_) {
+      switch (lines_.next(&line_)) {
+        case line_reader::line:
+          have_line_ = true;
+          pos_ = 0;
+          break;
+        case line_reader::end:
+          ended_ = true;
+          break;
+        case line_reader::too_long:
+          failure_ = "standard input line " + std::to_string(lines_.number()) +
+                     " is longer than " + std::to_string(answer_line_cap) +
+                     " bytes";
+          ended_ = true;
+          break;
+        case line_reader::nul_byte:
+          failure_ = "standard input line " + std::to_string(lines_.number()) +
+                     " holds a NUL byte";
+          ended_ = true;
+          break;
+        case line_reader::read_error:
+          failure_ = std::string("cannot read standard input: ") +
+                     std::strerror(lines_.error());
+          ended_ = true;
+          break;
+      }
+      continue;
+    }
+    const auto blank = [&](std::size_t i) {
+      return std::isspace(static_cast<unsigned char>(line_[i])) != 0;
+    };
+    while (pos_ < line_.size() && blank(pos_)) ++pos_;
+    const std::size_t start = pos_;
+    while (pos_ < line_.size() && !blank(pos_)) ++pos_;
+    // What follows the token stays: it may be the rest a refusal drops.
+    if (pos_ > start) {
+      token->assign(line_, start, pos_ - start);
+      return true;
+    }
+    have_line_ = false;
   }
-  // The delimiter stays unread: it may be the line end a refusal drops.
-  if (ch != EOF) std::ungetc(ch, in_);
-  return !token->empty();
+  return false;
 }
 
-void answer_reader::discard_line() {
-  int ch = std::getc(in_);
-  while (ch != EOF && ch != '\n') ch = std::getc(in_);
-}
+void answer_reader::discard_line() { have_line_ = false; }
 
 template <typename T>
 answer answer_reader::read(bool (*parse)(std::string_view, T*), T* value) {
   std::string token;
-  if (!next_token(&token)) return answer::end_of_input;
+  if (!next_token(&token)) {
+    return failure_.empty() ? answer::end_of_input : answer::unreadable;
+  }
   if (parse(token, value)) return answer::ok;
   discard_line();
   return answer::refused;
@@ -79,23 +116,29 @@ answer answer_reader::read_integer(long long* value) {
   return read(parse_integer, value);
 }
 
-void answer_source::preset(question q, std::string token) {
-  presets_[static_cast<int>(q)] = std::move(token);
+void answer_source::preset(question q, std::string option, std::string token) {
+  presets_[static_cast<int>(q)] = preset_answer{std::move(option), std::move(token)};
 }
 
 std::optional<std::string> answer_source::take_preset(question q) {
-  // The prompt has no line end: it must be out before the read waits.
-  std::fflush(stdout);
-  std::optional<std::string> token;
-  token.swap(presets_[static_cast<int>(q)]);
-  last_was_preset_ = token.has_value();
-  return token;
+  // The prompt has no line end: it must be out before the read waits. A
+  // log that cannot be written ends the run here, before any work.
+  check_standard_output();
+  last_preset_.reset();
+  last_preset_.swap(presets_[static_cast<int>(q)]);
+  if (!last_preset_) return std::nullopt;
+  return last_preset_->token;
 }
 
-bool answer_source::settle(question q, answer a) {
+bool answer_source::settle(question q, answer a) const {
+  const char* name = question_names[static_cast<int>(q)];
   if (a == answer::end_of_input) {
-    std::fprintf(stderr, "!!! end of input: no answer for %s\n",
-                 question_names[static_cast<int>(q)]);
+    std::fprintf(stderr, "!!! end of input: no answer for %s\n", name);
+    std::exit(1);
+  }
+  if (a == answer::unreadable) {
+    std::fprintf(stderr, "!!! %s: no answer for %s\n",
+                 reader_.failure().c_str(), name);
     std::exit(1);
   }
   return a == answer::ok;
@@ -113,7 +156,15 @@ bool answer_source::read_integer(question q, long long* value) {
 
 void answer_source::refuse(const char* text) const {
   std::fputs(text, stdout);
-  if (last_was_preset_) std::exit(2);
+  if (!last_preset_) return;
+  std::string_view reason = text;
+  if (reason.starts_with("!!! ")) reason.remove_prefix(4);
+  if (reason.ends_with('\n')) reason.remove_suffix(1);
+  std::fprintf(stderr, "o3tables: %s '%s' refused: %.*s\n",
+               last_preset_->option.c_str(),
+               escape_bytes(last_preset_->token).c_str(),
+               static_cast<int>(reason.size()), reason.data());
+  std::exit(2);
 }
 
 answer_source& console() {

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/line_reader.h"
+
 namespace o3 {
 
 // A token that is a finite real number (strtod syntax, nothing left over).
@@ -20,15 +22,23 @@ bool parse_integer(std::string_view token, long long* value);
 enum class question { h0, h_max, losses, go_on };
 inline constexpr int question_count = 4;
 
-enum class answer { ok, refused, end_of_input };
+// unreadable: the input holds what no answer can (see answer_reader).
+enum class answer { ok, refused, end_of_input, unreadable };
 
-// Reads answers token by token from one stream. It never ends the run
-// itself, so that a fuzzer can drive it to the end of any input.
+// Longest line of answers: far beyond any number typed, small enough that
+// memory stays bounded whatever is piped in.
+inline constexpr std::size_t answer_line_cap = std::size_t{1} << 20;
+
+// Reads answers token by token from one stream, a line at a time. It never
+// ends the run itself, so that a fuzzer can drive it to the end of any
+// input.
 class answer_reader {
  public:
-  explicit answer_reader(std::FILE* in) : in_(in) {}
+  explicit answer_reader(std::FILE* in) : lines_(in, answer_line_cap) {}
 
-  // The next token, leading white space skipped; false at end of input.
+  // The next token, leading white space skipped; false at end of input, and
+  // from a line longer than answer_line_cap, a NUL byte or a read error on,
+  // which failure() then names.
   bool next_token(std::string* token);
 
   // Drops what is left of the current line, its line end included.
@@ -39,11 +49,20 @@ class answer_reader {
   answer read_real(double* value);
   answer read_integer(long long* value);
 
+  // Why the input cannot be read on ("standard input line 3 holds a NUL
+  // byte"); empty while it can, and at its plain end.
+  const std::string& failure() const { return failure_; }
+
  private:
   template <typename T>
   answer read(bool (*parse)(std::string_view, T*), T* value);
 
-  std::FILE* in_;
+  line_reader lines_;
+  std::string line_;
+  std::size_t pos_ = 0;
+  bool have_line_ = false;
+  bool ended_ = false;
+  std::string failure_;
 };
 
 // The answers of a run: the command line's first, each used the first time
@@ -52,27 +71,34 @@ class answer_source {
  public:
   explicit answer_source(std::FILE* in) : reader_(in) {}
 
-  // The answer the command line gives to q.
-  void preset(question q, std::string token);
+  // The answer the command line gives to q with `option`.
+  void preset(question q, std::string option, std::string token);
 
   // The answer to q, standard output flushed first so that its prompt shows:
-  // false when it is refused. At end of input the run ends with status 1 and
-  // one line on stderr naming the question.
+  // false when it is refused. At end of input, or input that cannot be
+  // read on, the run ends with status 1 and one line on stderr naming the
+  // question.
   bool read_real(question q, double* value);
   bool read_integer(question q, long long* value);
 
-  // Prints the refusal `text` of the last answer. One from the command line
-  // ends the run with status 2: asking again would wait on standard input,
-  // which a batch job may not have.
+  // Prints the refusal `text` ("!!! reason\n") of the last answer. One
+  // from the command line ends the run with status 2: asking again would
+  // wait on standard input, which a batch job may not have. Its option, the
+  // value (escaped) and the reason then go to stderr too, on one line, for
+  // a job whose standard output is a log file.
   void refuse(const char* text) const;
 
  private:
+  struct preset_answer {
+    std::string option;
+    std::string token;
+  };
   std::optional<std::string> take_preset(question q);
-  static bool settle(question q, answer a);
+  bool settle(question q, answer a) const;
 
   answer_reader reader_;
-  std::optional<std::string> presets_[question_count];
-  bool last_was_preset_ = false;
+  std::optional<preset_answer> presets_[question_count];
+  std::optional<preset_answer> last_preset_;
 };
 
 // The answers that the dialogue and stage 1 share, read from standard input.

@@ -34,13 +34,35 @@ void ask_H_max() {
       console().refuse("!!! H_max must be a finite number\n");
     } else if (!(o3::H_max > o3::H0)) {
       console().refuse("!!! H_max must be > H0\n");
-    } else if (o3::H_max > largest_H_max()) {
-      console().refuse("!!! H_max must be <= 1e100: the mapping has at most 99 "
-                       "pieces\n");
+    } else if (o3::H_max > H_max_bound) {
+      static char refusal[160];
+      std::snprintf(refusal, sizeof refusal,
+                    "!!! H_max must be <= %g: larger ranges reach couplings "
+                    "whose histograms cannot be computed\n", H_max_bound);
+      console().refuse(refusal);
     } else {
       return;
     }
   }
+}
+
+// With 2 or 3 pieces the search ends far beyond the density's width at
+// large couplings, and the last box, as high as the density there, holds
+// more than 10^4 % of losses: measured from H = 445.199 on with 2 pieces,
+// from 934.708 on (up to 2449.75) with 3. A run's couplings reach at most
+// (1 + p/200) * 1.0011 * H_max (the grid's last step and its tolerance):
+// with p at most 604 and 304, H_max = 100 and 350 keep them below, with a
+// margin. The refusal, not a loss the reader of O3.res would reject.
+const char* few_pieces_refusal(int pieces) {
+  if (pieces <= 3 && o3::H_max > 350.0) {
+    return "!!! The loss must be <= 204 % for H_max > 350: with fewer pieces "
+           "some histograms would lose more than 10^4 %\n";
+  }
+  if (pieces == 2 && o3::H_max > 100.0) {
+    return "!!! The loss must be <= 304 % for H_max > 100: with fewer pieces "
+           "some histograms would lose more than 10^4 %\n";
+  }
+  return nullptr;
 }
 
 void ask_losses() {
@@ -55,6 +77,9 @@ void ask_losses() {
       // One piece cannot be finished for any coupling but 0.
       console().refuse("!!! The loss must be <= 604 %: a histogram needs at "
                        "least two pieces\n");
+    } else if (const char* refusal = few_pieces_refusal(points_per_histogram(
+                   1.0 + 0.5 * (o3::factor / 100.0)))) {
+      console().refuse(refusal);
     } else {
       return;
     }

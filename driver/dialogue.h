@@ -3,6 +3,12 @@
 
 namespace o3 {
 
+// Largest H_max the dialogue accepts: for every losses from 1 to 604 % the
+// histograms of every coupling that a run up to it computes can be finished
+// (measured: the root finder fails from H = 13049.25 on with 2 pieces, and
+// the grid's last coupling reaches up to 4.02 * 1.0011 * H_max).
+inline constexpr double H_max_bound = 3200.0;
+
 // Largest H_max the mapping can hold: pieces 1..99, the last ending at
 // 10^97 * 1000.
 double largest_H_max();

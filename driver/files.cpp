@@ -3,58 +3,56 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
+#include "common/input_file.h"
 #include "numeric/fatal.h"
 
 namespace o3 {
 namespace {
 
-[[noreturn]] void file_error(const char* what, const char* name, int error) {
-  const std::string message =
-      std::string(what) + " " + name + ": " + std::strerror(error);
+[[noreturn]] void file_error(const char* what, const char* name,
+                             const std::string& reason) {
+  const std::string message = std::string(what) + " " + name + ": " + reason;
   nrerror(message.c_str());
 }
 
 }  // namespace
 
-std::FILE* open_file(const char* name, const char* mode) {
-  errno = 0;
-  std::FILE* file = std::fopen(name, mode);
-  if (file == nullptr) {
-    file_error(mode[0] == 'w' ? "cannot create" : "cannot open", name, errno);
+void open_staged(staged_file& file, const char* name) {
+  const int error = file.open(name);
+  if (error != 0) file_error("cannot create", name, std::strerror(error));
+}
+
+void check_written(std::FILE* file, const char* name) {
+  // Right after the failed write errno still holds its reason.
+  if (std::ferror(file) != 0) {
+    file_error("cannot write", name, std::strerror(errno != 0 ? errno : EIO));
   }
+}
+
+void commit_staged(staged_file& file, const char* name) {
+  const int error = file.commit();
+  if (error != 0) file_error("cannot write", name, std::strerror(error));
+}
+
+std::FILE* open_input(const char* name) {
+  std::string reason;
+  std::FILE* file = open_regular_file(name, &reason);
+  if (file == nullptr) file_error("cannot open", name, reason);
   return file;
 }
 
-void close_written(std::FILE* file, const char* name) {
+int standard_output_error() {
   errno = 0;
-  // The buffered rest reaches the file here, so a full disk shows now; an
-  // earlier failed write has left the error flag set.
-  bool failed = std::fflush(file) != 0 || std::ferror(file) != 0;
-  int error = errno;
-  if (std::fclose(file) != 0) {
-    failed = true;
-    if (error == 0) error = errno;
-  }
-  if (failed) file_error("cannot write", name, error != 0 ? error : EIO);
+  if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return 0;
+  return errno != 0 ? errno : EIO;
 }
 
-std::string read_whole_file(const char* name) {
-  std::FILE* file = open_file(name, "r");
-  std::string content;
-  char buffer[65536];
-  errno = 0;
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    content.append(buffer, got);
-  }
-  if (std::ferror(file) != 0) {
-    const int error = errno != 0 ? errno : EIO;
-    std::fclose(file);
-    file_error("cannot read", name, error);
-  }
-  std::fclose(file);
-  return content;
+void check_standard_output() {
+  const int error = standard_output_error();
+  if (error != 0) file_error("cannot write", "standard output",
+                             std::strerror(error));
 }
 
 }  // namespace o3

@@ -1,21 +1,36 @@
-// Opening, reading and closing the run's files, every failure fatal.
+// The run's files and standard output, every failure fatal with the
+// system's reason.
 #pragma once
 
 #include <cstdio>
-#include <string>
+
+#include "common/staged_file.h"
 
 namespace o3 {
 
-// fopen(name, mode); fatal "cannot create NAME: reason" (mode "w") or
-// "cannot open NAME: reason" when it fails.
-std::FILE* open_file(const char* name, const char* mode);
+// Starts `file` beside `name` (see staged_file); fatal "cannot create NAME:
+// reason" when it cannot be created, "Is a directory" when NAME is one.
+void open_staged(staged_file& file, const char* name);
 
-// Closes a file written by the run; fatal "cannot write NAME: reason" when
-// any write to it or the close failed.
-void close_written(std::FILE* file, const char* name);
+// Fatal "cannot write NAME: reason" when a write to `file` has failed: a
+// full disk stops the run at once, not after the last histogram.
+void check_written(std::FILE* file, const char* name);
 
-// The whole content of a file; fatal "cannot open NAME: reason" or "cannot
-// read NAME: reason".
-std::string read_whole_file(const char* name);
+// Puts the complete file in the place of NAME; fatal "cannot write NAME:
+// reason" when any write, the sync or the rename failed, NAME then left as
+// it was.
+void commit_staged(staged_file& file, const char* name);
+
+// A regular file opened for reading; fatal "cannot open NAME: reason", the
+// reason naming what NAME is when it is no regular file.
+std::FILE* open_input(const char* name);
+
+// Flushes standard output; fatal "cannot write standard output: reason"
+// when it or an earlier write to it failed (a full device, a closed pipe
+// whose SIGPIPE is ignored), so that a job's log never ends in silence.
+void check_standard_output();
+
+// The same without ending the run: 0, or the errno value of the failure.
+int standard_output_error();
 
 }  // namespace o3

@@ -1,9 +1,11 @@
-// A line-by-line reader of temp2.tmp with messages that name the line.
+// Line-by-line readers of temp2.tmp and temp1.tmp with messages that name
+// the line.
 #include "driver/grid_file_reader.h"
 
 #include <cctype>
 #include <climits>
 #include <cstddef>
+#include <cstring>
 
 #include "driver/answers.h"
 #include "driver/grid_search.h"
@@ -12,41 +14,50 @@
 namespace o3 {
 namespace {
 
-// The lines of a text and the whitespace-separated fields of one line.
-class line_reader {
+// The lines of one temp file and the whitespace-separated fields of each,
+// with the file's name in every message.
+class field_lines {
  public:
-  // Lines are numbered from first_number + 1.
-  explicit line_reader(std::string_view text, int first_number = 0)
-      : text_(text), number_(first_number) {}
+  field_lines(line_reader& lines, const char* name, std::FILE* copy = nullptr)
+      : lines_(lines), name_(name), copy_(copy) {}
 
-  // The fields of the next line; false when the text has no more lines.
-  bool next(std::vector<std::string_view>* fields) {
-    if (pos_ >= text_.size()) return false;
-    std::size_t end = text_.find('\n', pos_);
-    if (end == std::string_view::npos) end = text_.size();
-    const std::string_view line = text_.substr(pos_, end - pos_);
-    pos_ = end + 1;
-    ++number_;
+  // The fields of the next line; false at the end of the file, or with
+  // *message set when the line cannot be read.
+  bool next(std::vector<std::string_view>* fields, std::string* message) {
+    const line_reader::status s = lines_.next(&line_);
+    if (s != line_reader::line) {
+      if (s != line_reader::end) *message = unreadable(s);
+      return false;
+    }
+    if (copy_ != nullptr) {
+      std::fwrite(line_.data(), 1, line_.size(), copy_);
+      if (lines_.line_ended()) std::fputc('\n', copy_);
+    }
     fields->clear();
     std::size_t i = 0;
-    while (i < line.size()) {
-      while (i < line.size() && is_blank(line[i])) ++i;
+    while (i < line_.size()) {
+      while (i < line_.size() && is_blank(line_[i])) ++i;
       const std::size_t start = i;
-      while (i < line.size() && !is_blank(line[i])) ++i;
-      if (i > start) fields->push_back(line.substr(start, i - start));
+      while (i < line_.size() && !is_blank(line_[i])) ++i;
+      if (i > start) fields->push_back(std::string_view(line_).substr(start, i - start));
     }
     return true;
   }
 
-  // Number of the line last returned by next().
-  int number() const { return number_; }
-
-  // True when only blank lines follow.
-  bool only_blank_lines_left() const {
-    for (std::size_t i = pos_; i < text_.size(); ++i) {
-      if (!is_blank(text_[i]) && text_[i] != '\n') return false;
+  // True when only blank lines follow; otherwise the next line is read and
+  // number() is its number (or *message says why it cannot be read).
+  bool only_blank_lines_left(std::string* message) {
+    std::vector<std::string_view> fields;
+    while (next(&fields, message)) {
+      if (!fields.empty()) return false;
     }
-    return true;
+    return message->empty();
+  }
+
+  const std::string& line() const { return line_; }
+  long number() const { return lines_.number(); }
+  std::string at_line() const {
+    return std::string(name_) + " line " + std::to_string(number()) + ": ";
   }
 
  private:
@@ -54,9 +65,23 @@ class line_reader {
     return c != '\n' && std::isspace(static_cast<unsigned char>(c));
   }
 
-  std::string_view text_;
-  std::size_t pos_ = 0;
-  int number_;
+  std::string unreadable(line_reader::status s) const {
+    switch (s) {
+      case line_reader::too_long:
+        return at_line() + "longer than " + std::to_string(temp_line_cap) +
+               " bytes: it is not stage 1's file";
+      case line_reader::nul_byte:
+        return at_line() + "holds a NUL byte: it is not stage 1's file";
+      default:
+        return std::string("cannot read ") + name_ + ": " +
+               std::strerror(lines_.error());
+    }
+  }
+
+  line_reader& lines_;
+  const char* name_;
+  std::FILE* copy_;
+  std::string line_;
 };
 
 bool to_int(std::string_view field, int* value) {
@@ -68,23 +93,26 @@ bool to_int(std::string_view field, int* value) {
 
 }  // namespace
 
-grid_file_status parse_grid_file(std::string_view text, grid_file* out,
+grid_file_status parse_grid_file(line_reader& reader, grid_file* out,
                                  std::string* message) {
-  line_reader lines(text);
+  field_lines lines(reader, grid_file_name);
   std::vector<std::string_view> fields;
-  // Reads the next line, which must hold exactly `expected` fields.
-  const auto fail = [&](const char* what) {
-    *message = "temp2.tmp line " + std::to_string(lines.number()) + ": " + what;
+  message->clear();
+  const auto fail = [&](const std::string& what) {
+    *message = lines.at_line() + what;
     return grid_file_status::malformed;
   };
+  // Reads the next line, which must hold exactly `expected` fields.
   const auto next_line = [&](std::size_t expected, const char* what) {
-    if (!lines.next(&fields)) {
-      *message = "temp2.tmp ends early: line " +
-                 std::to_string(lines.number() + 1) + " should hold " + what;
+    if (!lines.next(&fields, message)) {
+      if (message->empty()) {
+        *message = "temp2.tmp ends early: line " +
+                   std::to_string(lines.number() + 1) + " should hold " + what;
+      }
       return false;
     }
     if (fields.size() != expected) {
-      fail((std::string("expected ") + what).c_str());
+      fail(std::string("expected ") + what);
       return false;
     }
     return true;
@@ -93,13 +121,13 @@ grid_file_status parse_grid_file(std::string_view text, grid_file* out,
   const char* range = "H0 and H_max, two numbers";
   if (!next_line(2, range)) return grid_file_status::malformed;
   if (!parse_real(fields[0], &out->H0) || !parse_real(fields[1], &out->H_max)) {
-    return fail((std::string("expected ") + range).c_str());
+    return fail(std::string("expected ") + range);
   }
 
   const char* head = "the number of histograms and the factor";
   if (!next_line(2, head)) return grid_file_status::malformed;
   if (!to_int(fields[0], &out->count) || !parse_real(fields[1], &out->f)) {
-    return fail((std::string("expected ") + head).c_str());
+    return fail(std::string("expected ") + head);
   }
   if (out->count > N_histogram_MAX) {  // N_histogram >= N_histogram_MAX
     return grid_file_status::too_many_histograms;
@@ -113,7 +141,7 @@ grid_file_status parse_grid_file(std::string_view text, grid_file* out,
     if (!next_line(2, coupling)) return grid_file_status::malformed;
     int index = 0;
     if (!to_int(fields[0], &index) || !parse_real(fields[1], &h)) {
-      return fail((std::string("expected ") + coupling).c_str());
+      return fail(std::string("expected ") + coupling);
     }
     if (h < 0.0) return fail("a coupling must be >= 0");
   }
@@ -121,40 +149,51 @@ grid_file_status parse_grid_file(std::string_view text, grid_file* out,
   const char* entries = "the number of map entries";
   if (!next_line(1, entries)) return grid_file_status::malformed;
   if (!to_int(fields[0], &out->n)) {
-    return fail((std::string("expected ") + entries).c_str());
+    return fail(std::string("expected ") + entries);
   }
   if (out->n < 0) return fail("the number of map entries must be >= 0");
   if (out->n > map_capacity) {  // stage 1 stops before it writes more
     return fail("the number of map entries must be <= 100000");
   }
-  if (!lines.only_blank_lines_left()) {
-    lines.next(&fields);
+  if (!lines.only_blank_lines_left(message)) {
+    if (!message->empty()) return grid_file_status::malformed;
     return fail("unexpected line after the number of map entries (the number "
                 "of histograms on line 2 does not match the lines after it)");
   }
   return grid_file_status::ok;
 }
 
-bool check_snippet_map(std::string_view snippet, int n, std::string* message) {
-  const std::size_t marker = snippet.find(end_copy_line);
-  if (marker == std::string_view::npos) {
-    *message = "temp1.tmp has no end-copy line: it is not stage 1's file";
-    return false;
-  }
-  const std::string_view map = snippet.substr(marker);
-  int before = 0;  // lines before the end-copy line
-  for (std::size_t i = 0; i < marker; ++i) before += snippet[i] == '\n';
-  line_reader lines(map, before);
+grid_file_status parse_grid_file(std::string_view text, grid_file* out,
+                                 std::string* message) {
+  line_reader lines(text, temp_line_cap);
+  return parse_grid_file(lines, out, message);
+}
+
+bool copy_snippet(line_reader& reader, std::FILE* out, int n,
+                  std::string* message) {
+  field_lines lines(reader, snippet_file_name, out);
   std::vector<std::string_view> fields;
-  lines.next(&fields);  // the end-copy line
+  message->clear();
+  // The marker without its line end, as the reader gives the line.
+  const std::string_view marker(end_copy_line, std::strlen(end_copy_line) - 1);
+  do {
+    if (!lines.next(&fields, message)) {
+      if (message->empty()) {
+        *message = "temp1.tmp has no end-copy line: it is not stage 1's file";
+      }
+      return false;
+    }
+  } while (lines.line() != marker);
   const auto fail = [&](const std::string& what) {
-    *message = "temp1.tmp line " + std::to_string(lines.number()) + ": " + what;
+    *message = lines.at_line() + what;
     return false;
   };
   const std::string count = std::to_string(n);
   int value = 0;
-  if (!lines.next(&fields)) {
-    *message = "temp1.tmp ends early: the map's count line is missing";
+  if (!lines.next(&fields, message)) {
+    if (message->empty()) {
+      *message = "temp1.tmp ends early: the map's count line is missing";
+    }
     return false;
   }
   if (fields.size() != 1 || !to_int(fields[0], &value) || value != n) {
@@ -162,9 +201,11 @@ bool check_snippet_map(std::string_view snippet, int n, std::string* message) {
                 " as on temp2.tmp's last line");
   }
   for (int e = 0; e < n; ++e) {
-    if (!lines.next(&fields)) {
-      *message = "temp1.tmp ends early: the map has " + std::to_string(e) +
-                 " of its " + count + " entries";
+    if (!lines.next(&fields, message)) {
+      if (message->empty()) {
+        *message = "temp1.tmp ends early: the map has " + std::to_string(e) +
+                   " of its " + count + " entries";
+      }
       return false;
     }
     int g = 0;
@@ -173,11 +214,16 @@ bool check_snippet_map(std::string_view snippet, int n, std::string* message) {
       return fail("expected a map entry, two integers");
     }
   }
-  if (!lines.only_blank_lines_left()) {
-    lines.next(&fields);
+  if (!lines.only_blank_lines_left(message)) {
+    if (!message->empty()) return false;
     return fail("unexpected line after the map's " + count + " entries");
   }
   return true;
+}
+
+bool check_snippet_map(std::string_view snippet, int n, std::string* message) {
+  line_reader lines(snippet, temp_line_cap);
+  return copy_snippet(lines, nullptr, n, message);
 }
 
 }  // namespace o3

@@ -5,6 +5,9 @@
 #include <string_view>
 #include <utility>
 
+#include "common/escape.h"
+#include "common/suggest.h"
+
 namespace o3 {
 namespace {
 
@@ -34,16 +37,25 @@ run_options parse_run_options(int argc, const char* const* argv) {
     const std::string_view arg = argv[i];
     const std::size_t equals = arg.find('=');
     const std::string_view name = arg.substr(0, equals);
-    if (!arg.starts_with("--")) {
-      return usage_error("unknown argument '" + std::string(arg) + "'");
+    const std::string shown = "'" + escape_bytes(name) + "'";
+    if (arg == "-h") {
+      help = true;
+      continue;
+    }
+    if (!arg.starts_with("-") || arg == "-") {
+      return usage_error("unknown argument '" + escape_bytes(arg) + "'");
     }
     if (name == "--help" || name == "--version" || name == "--yes") {
       if (equals != std::string_view::npos) {
-        return usage_error("option '" + std::string(name) + "' takes no value");
+        return usage_error("option " + shown + " takes no value");
       }
       help = help || name == "--help";
       version = version || name == "--version";
-      if (name == "--yes") o.answers[static_cast<int>(question::go_on)] = "1";
+      if (name == "--yes") {
+        const int q = static_cast<int>(question::go_on);
+        o.answers[q] = "1";
+        o.options[q] = "--yes";
+      }
       continue;
     }
     const answer_option* option = nullptr;
@@ -51,12 +63,18 @@ run_options parse_run_options(int argc, const char* const* argv) {
       if (a.name == name) option = &a;
     }
     if (option == nullptr) {
-      return usage_error("unknown option '" + std::string(name) + "'");
+      const std::string_view near = nearest_name(
+          name, {"--h0", "--hmax", "--losses", "--yes", "--help", "--version"});
+      return usage_error("unknown option " + shown +
+                         (near.empty() ? std::string()
+                                       : " (did you mean " + std::string(near) + "?)"));
     }
-    std::optional<std::string>& answer = o.answers[static_cast<int>(option->q)];
+    const int q = static_cast<int>(option->q);
+    std::optional<std::string>& answer = o.answers[q];
     if (answer) {
-      return usage_error("option '" + std::string(name) + "' given twice");
+      return usage_error("option " + shown + " given twice");
     }
+    o.options[q] = std::string(name);
     if (equals != std::string_view::npos) {
       answer = std::string(arg.substr(equals + 1));
     } else if (i + 1 < argc && !std::string_view(argv[i + 1]).starts_with("--")) {
@@ -64,7 +82,7 @@ run_options parse_run_options(int argc, const char* const* argv) {
       // dialogue, not taken for an option.
       answer = argv[++i];
     } else {
-      return usage_error("option '" + std::string(name) + "' needs a value");
+      return usage_error("option " + shown + " needs a value");
     }
   }
   if (help) o.what = run_options::action::help;
@@ -82,10 +100,11 @@ void print_help() {
       "\n"
       "options:\n"
       "  --h0 X       the first coupling H0 (X >= 0)\n"
-      "  --hmax Y     the last coupling H_max (H0 < Y <= 1e100)\n"
-      "  --losses P   the % of losses to accept (1 <= P <= 604)\n"
+      "  --hmax Y     the last coupling H_max (H0 < Y <= 3200)\n"
+      "  --losses P   the % of losses to accept (1 <= P <= 604; <= 304 for\n"
+      "               Y > 100, <= 204 for Y > 350)\n"
       "  --yes        answers 1 (go on) at the continue prompt\n"
-      "  --help       prints this text\n"
+      "  -h, --help   prints this text\n"
       "  --version    prints the version\n"
       "A value may also be written --h0=X. An option answers its question the\n"
       "first time it is asked; a run declined at the continue prompt asks again\n"
@@ -98,11 +117,15 @@ void print_help() {
       "  temp1.tmp    the lookup lines and the histogram map, copied into O3.res\n"
       "  O3.res       the result: the lines to copy into the simulation, the\n"
       "               lookup lines, the map and the histograms\n"
+      "Each is written beside its name and renamed over it when complete, so\n"
+      "that a failed or interrupted run leaves the previous one. While a run\n"
+      "is under way it holds .o3tables.lock, and a second run there stops.\n"
       "\n"
       "exit status:\n"
       "  0  O3.res was written completely\n"
-      "  1  a fatal condition, or end of input before an answer; the message\n"
-      "     is on standard error, files keep what was written before\n"
+      "  1  a fatal condition, end of input before an answer, or another run\n"
+      "     under way here; the message is on standard error, the previous\n"
+      "     O3.res is left as it was\n"
       "  2  a usage error, or an option value that the dialogue refuses; no\n"
       "     file is written\n"
       "\n"

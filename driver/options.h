@@ -9,7 +9,7 @@
 namespace o3 {
 
 inline constexpr const char* usage_line =
-    "usage: o3tables [--h0 X] [--hmax Y] [--losses P] [--yes] [--help] "
+    "usage: o3tables [--h0 X] [--hmax Y] [--losses P] [--yes] [-h|--help] "
     "[--version] | o3tables check [FILE] [--seed N] [--draws N] [--svg FILE] "
     "[--at H] | o3tables emit [--lang c|fortran|all] [--out DIR] [FILE]";
 
@@ -19,13 +19,15 @@ struct run_options {
   // The command line's answer to each question, as typed; the dialogue
   // judges it like an answer on standard input.
   std::optional<std::string> answers[question_count];
-  std::string error;  // for usage_error: one line naming the argument
+  std::string options[question_count];  // the option that gave each answer
+  std::string error;  // for usage_error: one line naming the argument, escaped
 };
 
 // The arguments after the program name. --h0, --hmax and --losses take a
 // value as the next argument or after "="; --yes answers the continue prompt
-// with 1. --help wins over --version; the first faulty argument wins over
-// both.
+// with 1; -h is --help. --help wins over --version; the first faulty
+// argument wins over both, an unknown option named with the nearest known
+// one when there is one near enough.
 run_options parse_run_options(int argc, const char* const* argv);
 
 // The usage line, every option, the files and the exit statuses, on stdout.

@@ -46,17 +46,21 @@ long long stage1(stage1_tables& tables) {
   const int N = search_grid(tables.grid, grid_capacity);
   round_grid(tables.grid, N);
 
-  std::FILE* grid_file = open_file(grid_file_name, "w");
-  write_grid_head(grid_file, tables.grid, N);
+  // Each written beside its name and renamed into place once complete: a
+  // failed or interrupted stage 1 leaves the previous files as they were.
+  staged_file grid_file;
+  open_staged(grid_file, grid_file_name);
+  write_grid_head(grid_file.stream(), tables.grid, N);
   base_indices(tables.cst);
-  std::FILE* snippet_file = open_file(snippet_file_name, "w");
-  write_snippet(snippet_file, tables.cst);
+  staged_file snippet_file;
+  open_staged(snippet_file, snippet_file_name);
+  write_snippet(snippet_file.stream(), tables.cst);
   const int n =
       walk_map(tables.grid, N, tables.cst, tables.map, map_capacity);
-  write_map(snippet_file, tables.map, n);
-  std::fprintf(grid_file, "%d\n", n);
-  close_written(snippet_file, snippet_file_name);
-  close_written(grid_file, grid_file_name);
+  write_map(snippet_file.stream(), tables.map, n);
+  std::fprintf(grid_file.stream(), "%d\n", n);
+  commit_staged(snippet_file, snippet_file_name);
+  commit_staged(grid_file, grid_file_name);
 
   print_size_estimate(N);
   return ask_to_continue();

@@ -1,10 +1,13 @@
 // Stage 2: the histograms and the result file O3.res.
 #include "driver/stage2.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "common/line_reader.h"
+#include "common/staged_file.h"
 #include "driver/density.h"
 #include "driver/files.h"
 #include "driver/grid_file_reader.h"
@@ -21,10 +24,13 @@ namespace o3 {
 namespace {
 
 grid_file read_grid_file() {
-  const std::string text = read_whole_file(grid_file_name);
+  std::FILE* file = open_input(grid_file_name);
+  line_reader lines(file, temp_line_cap);
   grid_file grid;
   std::string message;
-  switch (parse_grid_file(text, &grid, &message)) {
+  const grid_file_status status = parse_grid_file(lines, &grid, &message);
+  std::fclose(file);
+  switch (status) {
     case grid_file_status::ok:
       return grid;
     case grid_file_status::too_many_histograms:
@@ -35,6 +41,16 @@ grid_file read_grid_file() {
       break;
   }
   nrerror(message.c_str());
+}
+
+// temp1.tmp into O3.res as it is read, refused at its first bad line.
+void copy_snippet_file(std::FILE* out, int n) {
+  std::FILE* file = open_input(snippet_file_name);
+  line_reader lines(file, temp_line_cap);
+  std::string message;
+  const bool ok = copy_snippet(lines, out, n, &message);
+  std::fclose(file);
+  if (!ok) nrerror(message.c_str());
 }
 
 void write_header(std::FILE* out, const grid_file& grid, int Nd_poi) {
@@ -95,13 +111,13 @@ int main_2() {
       }
     }
   }
-  const std::string snippet = read_whole_file(snippet_file_name);
-  std::string message;
-  if (!check_snippet_map(snippet, grid.n, &message)) nrerror(message.c_str());
-
-  std::FILE* out = open_file(result_file_name, "w");
+  // Written beside O3.res and renamed over it only when complete: a failed
+  // or interrupted run leaves the previous O3.res as it was.
+  staged_file result;
+  open_staged(result, result_file_name);
+  std::FILE* out = result.stream();
   write_header(out, grid, Nd_poi);
-  std::fwrite(snippet.data(), 1, snippet.size(), out);
+  copy_snippet_file(out, grid.n);
   const int N_histogram = grid.count - 1;
   std::fprintf(out, "%d\n", N_histogram);
 
@@ -132,15 +148,19 @@ int main_2() {
     const double loss = (a / m - 1.0) * 100.0;
     std::printf("Histogram=%d, H=%f, number of pts=%d, loss=%f%%\n", i, o3::H,
                 Nd_poi, loss);
+    errno = 0;
     std::fprintf(out, "%d %f %d %f %20.16e\n", i,
                  grid.H[static_cast<std::size_t>(i)], Nd_poi, loss, a);
     for (int k = 0; k <= Nd_poi; ++k) {
       std::fprintf(out, "%20.16e\n", x[static_cast<std::size_t>(k)]);
     }
+    check_written(out, result_file_name);
     progress.update(i + 1);
   }
   progress.finish();
-  close_written(out, result_file_name);
+  // A log that cannot be written fails the run before O3.res is replaced.
+  check_standard_output();
+  commit_staged(result, result_file_name);
 
   print_closing_advice();
   return 0;

@@ -13,11 +13,13 @@ inline constexpr int work_capacity = 100001;
 // temp2.tmp must not hang the run.
 inline constexpr double largest_coupling = 1e6;
 
-// Reads temp2.tmp and temp1.tmp (checked whole, the map's count against
-// temp2.tmp's, before O3.res is opened), computes each histogram from the
-// couplings as written there, writes O3.res and a line per histogram, and
-// prints the closing advice; on a terminal's stderr a progress line is drawn
-// meanwhile. Returns 0; every failure ends the run through nrerror.
+// Reads temp2.tmp, then temp1.tmp into O3.res line by line (the map's count
+// checked against temp2.tmp's), computes each histogram from the couplings
+// as written there, writes O3.res and a line per histogram, and prints the
+// closing advice; on a terminal's stderr a progress line is drawn
+// meanwhile. O3.res is written beside its name and replaces it only at the
+// end. Returns 0; every failure ends the run through nrerror, the previous
+// O3.res untouched.
 int main_2();
 
 }  // namespace o3

@@ -2,25 +2,67 @@
 #include "driver/tables_command.h"
 
 #include <cstdio>
+#include <cstring>
 
+#include "common/run_lock.h"
 #include "driver/density.h"
 #include "driver/dialogue.h"
+#include "driver/files.h"
 #include "driver/options.h"
 #include "driver/run_parameters.h"
 #include "driver/stage1.h"
 #include "driver/stage2.h"
 
 namespace o3 {
+namespace {
+
+// Text that is the whole output: a full device gives status 1, not 0.
+int print_only(void (*print)()) {
+  print();
+  const int error = standard_output_error();
+  if (error == 0) return 0;
+  std::fprintf(stderr, "o3tables: cannot write standard output: %s\n",
+               std::strerror(error));
+  return 1;
+}
+
+void print_version() { std::printf("o3tables %s\n", O3_VERSION); }
+
+// Two runs in one directory would mix their temp files and tables: the
+// second stops before it writes anything, the first goes on undisturbed.
+// Returns 0 when this run may go on, else its exit status.
+int lock_directory() {
+  int error = 0;
+  switch (lock_file(lock_file_name, &error)) {
+    case lock_outcome::held:
+      return 0;
+    case lock_outcome::busy:
+      std::fprintf(stderr, "o3tables: another table run is under way in this "
+                   "directory (it holds %s): this one stops\n", lock_file_name);
+      return 1;
+    case lock_outcome::no_file:
+      std::fprintf(stderr, "o3tables: cannot create %s: %s\n", lock_file_name,
+                   std::strerror(error));
+      return 1;
+    case lock_outcome::unsupported:
+      // Some network file systems: the run goes on, unguarded.
+      std::fprintf(stderr, "o3tables: cannot lock %s (%s): a second run in "
+                   "this directory would not be stopped\n", lock_file_name,
+                   std::strerror(error));
+      return 0;
+  }
+  return 1;
+}
+
+}  // namespace
 
 int run_tables(int argc, const char* const* argv) {
   const run_options options = parse_run_options(argc, argv);
   switch (options.what) {
     case run_options::action::help:
-      print_help();
-      return 0;
+      return print_only(print_help);
     case run_options::action::version:
-      std::printf("o3tables %s\n", O3_VERSION);
-      return 0;
+      return print_only(print_version);
     case run_options::action::usage_error:
       std::fprintf(stderr, "o3tables: %s\n%s\n", options.error.c_str(),
                    usage_line);
@@ -28,9 +70,11 @@ int run_tables(int argc, const char* const* argv) {
     case run_options::action::run:
       break;
   }
+  if (const int status = lock_directory(); status != 0) return status;
   for (int q = 0; q < question_count; ++q) {
     if (options.answers[q]) {
-      console().preset(static_cast<question>(q), *options.answers[q]);
+      console().preset(static_cast<question>(q), options.options[q],
+                       *options.answers[q]);
     }
   }
   precision();
@@ -43,6 +87,7 @@ int run_tables(int argc, const char* const* argv) {
   }
   print_dash_line();
   main_2();
+  check_standard_output();
   return 0;
 }
 

@@ -24,7 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (in == nullptr) return 0;
   o3::answer_reader reader(in);
   // Three reals, then an integer, as a dialogue and its continue prompt ask
-  // them; every read takes at least one character, so the loop ends.
+  // them; every read takes at least one character, so the loop ends. Input
+  // that cannot be read on (a NUL byte, an overlong line) ends it too, and
+  // must say why.
   for (int turn = 0;; ++turn) {
     o3::answer a = o3::answer::ok;
     if (turn % 4 == 3) {
@@ -33,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       a = reader.read_real(&real);
       if (a == o3::answer::ok && !std::isfinite(real)) std::abort();
     }
-    if (a == o3::answer::end_of_input) break;
+    if (a == o3::answer::unreadable && reader.failure().empty()) std::abort();
+    if (a == o3::answer::end_of_input || a == o3::answer::unreadable) break;
   }
   std::fclose(in);
   return 0;

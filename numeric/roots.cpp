@@ -2,6 +2,7 @@
 #include "numeric/roots.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "driver/run_parameters.h"
 #include "numeric/fatal.h"
@@ -68,7 +69,14 @@ double zriddr(root_function fn, double p, double x1, double x2, double xacc,
       }
       if (std::fabs(xh - xl) <= xacc) return ans;
     }
-    nrerror("zriddr exceed maximum iterations");
+    // Only at couplings so large that the density's width 1/H is lost in
+    // the rounding of the points: the user's remedy is a smaller range.
+    char message[200];
+    std::snprintf(message, sizeof message,
+                  "zriddr exceed maximum iterations at H=%f: the density is "
+                  "too narrow there for the root finder; choose a smaller "
+                  "H_max", o3::H);
+    nrerror(message);
   }
   if (fl == 0.0) return x1;
   if (fh == 0.0) return x2;

@@ -20,7 +20,8 @@ double root1(root_function fn, double p, double step, double c);
 // Ridders' method on the bracket [x1, x2] (either order) to accuracy xacc;
 // an end where fn is exactly 0 is returned when the ends have no sign change.
 // Fatal "root must be bracketed in zriddr.", "zriddr exceed maximum
-// iterations" or "never get here." (values that are not numbers).
+// iterations at H=<the run parameter H>: ...; choose a smaller H_max" or
+// "never get here." (values that are not numbers).
 double zriddr(root_function fn, double p, double x1, double x2, double xacc,
               double c);
 

@@ -54,15 +54,18 @@ TEST(AnswersDeathTest, SourceTakesEachPresetOnceThenTheStream) {
   char text[] = "5\nx\n";
   std::FILE* in = fmemopen(text, sizeof text - 1, "r");
   o3::answer_source source(in);
-  source.preset(question::h_max, "7");
-  source.preset(question::losses, "ten");
+  source.preset(question::h_max, "--hmax", "7");
+  source.preset(question::losses, "--losses", "t\x1b[2Jen");
   double v = 0;
   EXPECT_TRUE(source.read_real(question::h_max, &v) && v == 7);
   EXPECT_TRUE(source.read_real(question::h_max, &v) && v == 5);  // the preset is used up
   EXPECT_FALSE(source.read_real(question::h_max, &v));           // "x" from the stream
   source.refuse("");  // asked again: no exit
-  EXPECT_FALSE(source.read_real(question::losses, &v));          // "ten", the preset
-  EXPECT_EXIT(source.refuse(""), ::testing::ExitedWithCode(2), "^$");
+  EXPECT_FALSE(source.read_real(question::losses, &v));          // the preset
+  // The option, its value escaped and the reason, for a job whose stdout is a log.
+  EXPECT_EXIT(source.refuse("!!! The loss must be a finite number\n"),
+              ::testing::ExitedWithCode(2),
+              "^o3tables: --losses 't\\\\x1b\\[2Jen' refused: The loss must be a finite number\n$");
   EXPECT_EXIT(source.read_real(question::losses, &v), ::testing::ExitedWithCode(1),
               "^!!! end of input: no answer for the % of losses\n$");
   std::fclose(in);

@@ -99,6 +99,8 @@ TEST(BadInputE2e, EveryOptionValueRefusedEndsWithStatus2AndNoFile) {
   const texts not_finite = {questions[0].not_a_number, questions[1].not_a_number,
                             questions[2].not_a_number};
   const std::string accepted = "";  // the run goes on to the continue prompt
+  const std::string bound =
+      "!!! H_max must be <= 3200: larger ranges reach couplings whose histograms cannot be computed\n";
   const row rows[] = {
       {"letters", "abc", not_finite}, {"empty", "", not_finite}, {"nan", "nan", not_finite},
       {"inf", "inf", not_finite}, {"-inf", "-inf", not_finite}, {"1e400", "1e400", not_finite},
@@ -108,8 +110,12 @@ TEST(BadInputE2e, EveryOptionValueRefusedEndsWithStatus2AndNoFile) {
       {"-0", "-0", texts{accepted, "!!! H_max must be > H0\n", "!!! The loss must be >= 1 %\n"}},
       {"-1", "-1", texts{"!!! H0 must be >= 0: the tables hold couplings H >= 0\n",
                     "!!! H_max must be > H0\n", "!!! The loss must be >= 1 %\n"}},
-      {"1e101", "1e101", texts{accepted, "!!! H_max must be <= 1e100: the mapping has at most 99 pieces\n",
+      {"1e101", "1e101", texts{accepted, bound,
                           "!!! The loss must be <= 604 %: a histogram needs at least two pieces\n"}},
+      {"3200.001", "3200.001", texts{accepted, bound,
+                                "!!! The loss must be <= 604 %: a histogram needs at least two pieces\n"}},
+      {"3200", "3200", texts{accepted, accepted,
+                        "!!! The loss must be <= 604 %: a histogram needs at least two pieces\n"}},
       {"0.999", "0.999", texts{accepted, accepted, "!!! The loss must be >= 1 %\n"}}};
   for (int q = 0; q < 3; ++q) {
     for (const row& r : rows) {
@@ -124,7 +130,9 @@ TEST(BadInputE2e, EveryOptionValueRefusedEndsWithStatus2AndNoFile) {
       }
       EXPECT_TRUE(t.out.ends_with(questions[q].prompt + r.refusal[q]));
       EXPECT_EQ(count_of(t.out, "!!!"), 1);
-      EXPECT_EQ(t.err, "");
+      // The same on stderr, with the option and its value.
+      EXPECT_EQ(t.err, std::string("o3tables: ") + option[q] + " '" + r.value + "' refused: " +
+                           r.refusal[q].substr(4));
       EXPECT_EQ(t.status, 2);
       EXPECT_EQ(t.files(), no_files);
     }

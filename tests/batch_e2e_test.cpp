@@ -17,8 +17,8 @@ TEST(BatchE2e, OptionsGiveTheBytesOfTheSameAnswersTyped) {
           {"with =, any order", "0\n20\n10\n1\n", "", {"--losses=10", "--yes", "--hmax=20", "--h0=0"}},
           {"mixed with piped answers", "0\n20\n10\n1\n", "20\n1\n", {"--h0", "0", "--losses", "10"}},
           // Declined: the second dialogue is read from standard input.
-          {"declined once", "3\n5000\n10\n0\n0\n20\n20\n1\n", "0\n0\n20\n20\n1\n",
-           {"--h0", "3", "--hmax", "5000", "--losses", "10"}},
+          {"declined once", "3\n3000\n10\n0\n0\n20\n20\n1\n", "0\n0\n20\n20\n1\n",
+           {"--h0", "3", "--hmax", "3000", "--losses", "10"}},
           {"a piped answer refused", "abc\n0\n0.2\n10\n1\n", "abc\n0\n",
            {"--hmax", "0.2", "--losses", "10", "--yes"}},
           {"end of input at the prompt", "0\n0.2\n10\n", "", {"--h0=0", "--hmax=0.2", "--losses=10"}},
@@ -54,8 +54,11 @@ TEST(BatchE2e, HelpVersionAndUsageErrors) {
   const std::string usage = std::string(o3::usage_line) + "\n";
   const struct { std::vector<std::string> args; int status; std::string err; } rows[] = {
       {{"--help"}, 0, ""},
+      {{"-h"}, 0, ""},
       {{"--version"}, 0, ""},
       {{"--bogus", "--help"}, 2, "o3tables: unknown option '--bogus'\n" + usage},
+      {{"--hmx=5"}, 2, "o3tables: unknown option '--hmx' (did you mean --hmax?)\n" + usage},
+      {{"--\x1b]0;title\a"}, 2, "o3tables: unknown option '--\\x1b]0;title\\x07'\n" + usage},
       {{"--h0", "0", "--hmax"}, 2, "o3tables: option '--hmax' needs a value\n" + usage},
       {{"--yes=0"}, 2, "o3tables: option '--yes' takes no value\n" + usage},
       {{"stray"}, 2, "o3tables: unknown argument 'stray'\n" + usage}};
@@ -68,7 +71,7 @@ TEST(BatchE2e, HelpVersionAndUsageErrors) {
     EXPECT_TRUE(t.files().empty());  // nothing is run
     if (r.args[0] == "--version") {
       EXPECT_TRUE(t.out.starts_with("o3tables ") && t.out.ends_with("\n")) << t.out;
-    } else if (r.args[0] == "--help") {
+    } else if (r.args[0] == "--help" || r.args[0] == "-h") {
       EXPECT_TRUE(t.out.starts_with(usage));
       for (const char* item : {"--h0 X", "--hmax Y", "--losses P", "--yes", "--help", "--version",
                                "temp2.tmp", "temp1.tmp", "O3.res", "  0  ", "  1  ", "  2  "}) {

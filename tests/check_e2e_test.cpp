@@ -174,10 +174,10 @@ TEST(LargeCouplings, RunsFinishAndTheirTablesPass) {
   ASSERT_NE(mkdtemp(name), nullptr);
   const fs::path dir = name;
   const struct { const char* answers; const char* header; } runs[] = {
-      {"0 10000 10 1", "-> O(3) with H0=0.000000 -> H_max=10000.000000 and loss=10.000000%"},
-      {"0 10000 50 1", "-> O(3) with H0=0.000000 -> H_max=10000.000000 and loss=50.000000%"},
-      {"0 5000 20 1", "-> O(3) with H0=0.000000 -> H_max=5000.000000 and loss=20.000000%"},
-      {"9000 10000 1 1", "-> O(3) with H0=9000.000000 -> H_max=10000.000000 and loss=1.000000%"},
+      {"0 3200 10 1", "-> O(3) with H0=0.000000 -> H_max=3200.000000 and loss=10.000000%"},
+      {"0 3200 50 1", "-> O(3) with H0=0.000000 -> H_max=3200.000000 and loss=50.000000%"},
+      {"0 3200 20 1", "-> O(3) with H0=0.000000 -> H_max=3200.000000 and loss=20.000000%"},
+      {"3100 3200 1 1", "-> O(3) with H0=3100.000000 -> H_max=3200.000000 and loss=1.000000%"},
   };
   for (const auto& r : runs) {
     SCOPED_TRACE(r.answers);

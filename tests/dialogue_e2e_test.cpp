@@ -52,6 +52,11 @@ TEST(DialogueE2e, MappingTablesShowEachPieceTwice) {
 TEST(DialogueE2e, RefusedAnswersAreAskedAgain) {
   const std::string not_finite = " must be a finite number\n", order = "!!! H_max must be > H0\n";
   const std::string echo = "H0=0.000000 -> H_max=0.200000 with losses=10.000000%";
+  const std::string bound =
+      "!!! H_max must be <= 3200: larger ranges reach couplings whose histograms cannot be computed\n";
+  const std::string fewer = ": with fewer pieces some histograms would lose more than 10^4 %\n";
+  const std::string below_204 = "!!! The loss must be <= 204 % for H_max > 350" + fewer,
+                    below_304 = "!!! The loss must be <= 304 % for H_max > 100" + fewer;
   const struct { const char* input; std::string prompt, refusal, echo; } cases[] = {
       {"0\n0.2\n0.999\n10\n", ask_losses, "!!! The loss must be >= 1 %\n", echo},
       {"0\n0.2\n1\n", "", "", "H0=0.000000 -> H_max=0.200000 with losses=1.000000%"},
@@ -68,8 +73,18 @@ TEST(DialogueE2e, RefusedAnswersAreAskedAgain) {
       {"0\n0\n0.2\n10\n", ask_H_max, order, echo},
       {"0.5\n0.2\n0.7\n10\n", ask_H_max, order,
        "H0=0.500000 -> H_max=0.700000 with losses=10.000000%"},
-      {"0\n1e101\n0.2\n10\n", ask_H_max,
-       "!!! H_max must be <= 1e100: the mapping has at most 99 pieces\n", echo},
+      {"0\n1e101\n0.2\n10\n", ask_H_max, bound, echo},
+      {"0\n3200.0001\n0.2\n10\n", ask_H_max, bound, echo},
+      // Fewer pieces than 4, and than 3, only up to H_max = 350 and 100.
+      {"0\n3200\n204.0001\n204\n", ask_losses, below_204,
+       "H0=0.000000 -> H_max=3200.000000 with losses=204.000000%"},
+      {"0\n350.0001\n304\n204\n", ask_losses, below_204,
+       "H0=0.000000 -> H_max=350.000100 with losses=204.000000%"},
+      {"0\n350\n304.0001\n304\n", ask_losses, below_304,
+       "H0=0.000000 -> H_max=350.000000 with losses=304.000000%"},
+      {"0\n100.0001\n604\n304\n", ask_losses, below_304,
+       "H0=0.000000 -> H_max=100.000100 with losses=304.000000%"},
+      {"0\n100\n604\n", "", "", "H0=0.000000 -> H_max=100.000000 with losses=604.000000%"},
       {"0\n0.2\n10\n0.5\n", ask_continue,
        "!!! The answer must be an integer (0=No, 1=yes)\n", echo},
       {"0 0.2 10\n", "", "", echo}};  // several answers on one line

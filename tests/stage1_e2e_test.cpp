@@ -51,8 +51,8 @@ struct stage1_run {
   }
 };
 
-TEST(Stage1E2e, WorkedExampleH0At0To5000Losses10) {
-  stage1_run r("0\n5000\n10\n");
+TEST(Stage1E2e, WorkedExampleH0At0To3000Losses10) {
+  stage1_run r("0\n3000\n10\n");
   // Steps 0.04, 5, 50; cst[1] = -trunc(1e-8/0.04) = 0,
   // cst[2] = 0 + trunc((100-1e-9)/0.04) - trunc((100+1e-8)/5) + 1 = 2499 - 20 + 1,
   // cst[3] = 2480 + trunc((1000-1e-9)/5) - trunc((1000+1e-8)/50) + 1 = 2480 + 199 - 20 + 1.
@@ -60,23 +60,23 @@ TEST(Stage1E2e, WorkedExampleH0At0To5000Losses10) {
       "----> 2. copy these lines at the beginning of the subroutine FA_O3 --\n--> a. In C \n"
       "if(h<100.000000 ) j=0+(int)(h/0.040000);\n"
       "else if(h<1000.000000 ) j=2480+(int)(h/5.000000);\n"
-      "else if(h<5000.000000 ) j=2660+(int)(h/50.000000);\n"
-      "else {printf(\"H must be < 5000.000000\\n\"); exit(-1);}\n-\n--> b. In FORTRAN \n"
+      "else if(h<3000.000000 ) j=2660+(int)(h/50.000000);\n"
+      "else {printf(\"H must be < 3000.000000\\n\"); exit(-1);}\n-\n--> b. In FORTRAN \n"
       "IF(h.LT.100.000000 ) THEN \n\t j=0+int(h/0.040000)\n"
       "ELSE IF(h.LT.1000.000000 ) THEN \n\t j=2480+int(h/5.000000)\n"
-      "ELSE IF(h.LT.5000.000000 ) THEN \n\t j=2660+int(h/50.000000)\n"
-      "ELSE \n\tWRITE(6,*) \"H must be < 5000.000000\"\n\tSTOP\nENDIF\n"
-      "$------------------- end copy ------------------------\n2760\n";
+      "ELSE IF(h.LT.3000.000000 ) THEN \n\t j=2660+int(h/50.000000)\n"
+      "ELSE \n\tWRITE(6,*) \"H must be < 3000.000000\"\n\tSTOP\nENDIF\n"
+      "$------------------- end copy ------------------------\n2720\n";
   EXPECT_EQ(r.t.file("temp1.tmp").substr(0, snippet.size()), snippet);
-  // 2500 walk points in [0, 100), 180 in [100, 1000), 80 in [1000, 5000).
-  ASSERT_EQ(r.map.size(), 2760u);
-  for (int j = 0; j < 2760; ++j) EXPECT_EQ(r.map[static_cast<std::size_t>(j)].first, j);
+  // 2500 walk points in [0, 100), 180 in [100, 1000), 40 in [1000, 3000).
+  ASSERT_EQ(r.map.size(), 2720u);
+  for (int j = 0; j < 2720; ++j) EXPECT_EQ(r.map[static_cast<std::size_t>(j)].first, j);
   EXPECT_EQ(std::vector(r.map.begin(), r.map.begin() + 5),
             (std::vector<entry>{{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 3}}));
   // 0, 0.05, 0.1003, 0.1511, 0.2034 rounded down to steps of 0.04.
   ASSERT_GE(r.grid_lines.size(), 7u);
   EXPECT_EQ(std::vector(r.grid_lines.begin(), r.grid_lines.begin() + 7),
-            (std::vector<std::string>{"0.000000 5000.000000", std::to_string(r.grid.size()) +
+            (std::vector<std::string>{"0.000000 3000.000000", std::to_string(r.grid.size()) +
              " 1.050000", "0 0.000000", "1 0.040000", "2 0.080000", "3 0.120000", "4 0.200000"}));
   // N = count - 1 histograms after the first, Nd_poi = 104, 28 bytes a point.
   char size[80];

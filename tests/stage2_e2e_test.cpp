@@ -111,7 +111,7 @@ TEST(Stage2E2e, FullRunsGiveFinishedHistograms) {
   const struct { const char* input; double H0, H_max, losses; int Nd; } cases[] = {
       {"0\n20\n10\n1\n", 0, 20, 10, 104},
       {"3\n20\n10\n1\n", 3, 20, 10, 104},
-      {"0\n5000\n10\n0\n0\n20\n20\n1\n", 0, 20, 20, 38},  // declined once
+      {"0\n3000\n10\n0\n0\n20\n20\n1\n", 0, 20, 20, 38},  // declined once
       {"0\n2\n1\n1\n", 0, 2, 1, 600},
       {"0\n100\n10\n1\n", 0, 100, 10, 104}};  // a piece bound
   for (const auto& c : cases) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,7 +23,14 @@ tool_run::tool_run() {
   dir_ = name;
 }
 
-tool_run::~tool_run() { std::error_code e; std::filesystem::remove_all(dir_, e); }
+tool_run::tool_run(const std::string& dir) : dir_(dir), owns_dir_(false) {}
+
+tool_run::~tool_run() {
+  if (pid_ > 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
+  for (int fd : fds_) if (fd >= 0) close(fd);
+  std::error_code e;
+  if (owns_dir_) std::filesystem::remove_all(dir_, e);
+}
 
 void tool_run::put(const std::string& name, const std::string& text) const {
   std::ofstream(dir_ + "/" + name, std::ios::binary) << text;
@@ -50,16 +58,27 @@ std::vector<std::string> tool_run::files() const {
 
 void tool_run::run(const std::string& input, const std::vector<std::string>& args,
                    int seconds) {
+  start(args);
+  finish(input, seconds);
+}
+
+void tool_run::start(const std::vector<std::string>& args) {
   int in[2], to_out[2], to_err[2];
   ASSERT_TRUE(pipe(in) == 0 && pipe(to_out) == 0 && pipe(to_err) == 0);
   std::vector<char*> argv = {const_cast<char*>(O3TABLES_PATH)};
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
+  pid_ = fork();
+  ASSERT_GE(pid_, 0);
+  if (pid_ == 0) {
     dup2(in[0], 0), dup2(to_out[1], 1), dup2(to_err[1], 2);
     for (int fd : {in[0], in[1], to_out[0], to_out[1], to_err[0], to_err[1]}) close(fd);
+    if (!stdin_path.empty()) dup2(open(stdin_path.c_str(), O_RDONLY), 0);
+    if (!stdout_path.empty()) dup2(open(stdout_path.c_str(), O_WRONLY), 1);
+    const rlimit cap = {memory_cap, memory_cap}, size = {file_size_cap, file_size_cap};
+    if (memory_cap != 0) setrlimit(RLIMIT_AS, &cap);
+    if (file_size_cap != 0) setrlimit(RLIMIT_FSIZE, &size), signal(SIGXFSZ, SIG_IGN);
+    for (int s : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) signal(s, SIG_DFL);  // as a shell starts it
     if (chdir(dir_.c_str()) == 0) execv(O3TABLES_PATH, argv.data());
     _exit(127);
   }
@@ -68,41 +87,64 @@ void tool_run::run(const std::string& input, const std::vector<std::string>& arg
   // Standard input is written as the tool reads it, so that neither side
   // blocks on a full pipe.
   fcntl(in[1], F_SETFL, O_NONBLOCK);
-  std::size_t written = 0;
-  pollfd fds[3] = {{to_out[0], POLLIN, 0}, {to_err[0], POLLIN, 0}, {in[1], POLLOUT, 0}};
-  if (input.empty()) close(in[1]), fds[2].fd = -1;
+  fds_[0] = to_out[0], fds_[1] = to_err[0], fds_[2] = in[1];
+  written_ = 0;
+  out.clear(), err.clear();
+}
+
+template <typename Done>
+bool tool_run::pump(const std::string* input, int seconds, Done done) {
   std::string* sinks[2] = {&out, &err};
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (fds[0].fd >= 0 || fds[1].fd >= 0) {
+  while (!done()) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         end - std::chrono::steady_clock::now()).count();
-    if (left <= 0) {
-      kill(pid, SIGKILL);
-      ADD_FAILURE() << "o3tables did not end within " << seconds << " s";
-      break;
-    }
+    if (left <= 0) return false;
+    pollfd fds[3] = {{fds_[0], POLLIN, 0}, {fds_[1], POLLIN, 0},
+                     {input != nullptr ? fds_[2] : -1, POLLOUT, 0}};
     if (poll(fds, 3, static_cast<int>(left)) <= 0) continue;
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       char buffer[65536];
       const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
       if (got > 0) sinks[i]->append(buffer, static_cast<std::size_t>(got));
-      else close(fds[i].fd), fds[i].fd = -1;
+      else close(fds_[i]), fds_[i] = -1;
     }
     if (fds[2].fd >= 0 && fds[2].revents != 0) {
-      const ssize_t put = write(fds[2].fd, input.data() + written, input.size() - written);
-      if (put > 0) written += static_cast<std::size_t>(put);
+      const ssize_t put = write(fds_[2], input->data() + written_, input->size() - written_);
+      if (put > 0) written_ += static_cast<std::size_t>(put);
       // Done, or the tool closed its end (EPIPE): it reads no more.
-      if ((put < 0 && errno != EAGAIN) || written == input.size()) {
-        close(fds[2].fd), fds[2].fd = -1;
+      if ((put < 0 && errno != EAGAIN) || written_ == input->size()) {
+        close(fds_[2]), fds_[2] = -1;
       }
     }
   }
-  for (const pollfd& p : fds) if (p.fd >= 0) close(p.fd);
+  return true;
+}
+
+bool tool_run::wait_for(const std::string& text, int seconds) {
+  // Standard input stays open and unwritten: the tool may wait on it.
+  pump(nullptr, seconds, [&] {
+    return out.find(text) != std::string::npos || (fds_[0] < 0 && fds_[1] < 0);
+  });
+  return out.find(text) != std::string::npos;
+}
+
+void tool_run::finish(const std::string& input, int seconds) {
+  if (input.empty() && fds_[2] >= 0) close(fds_[2]), fds_[2] = -1;
+  written_ = 0;
+  if (!pump(&input, seconds, [&] { return fds_[0] < 0 && fds_[1] < 0; })) {
+    kill(pid_, SIGKILL);
+    ADD_FAILURE() << "o3tables did not end within " << seconds << " s";
+  }
+  for (int& fd : fds_) if (fd >= 0) close(fd), fd = -1;
   int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
+  waitpid(pid_, &wstatus, 0);
+  pid_ = -1;
   status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
 }
+
+void tool_run::send_signal(int signal) const { kill(pid_, signal); }
 
 std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> lines;

@@ -1,6 +1,8 @@
 // Runs of the built o3tables in fresh temporary directories, and its texts.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -10,6 +12,8 @@ namespace o3test {
 class tool_run {
  public:
   tool_run();
+  // A run in the existing directory `dir`, which is kept.
+  explicit tool_run(const std::string& dir);
   ~tool_run();
   tool_run(const tool_run&) = delete;
   tool_run& operator=(const tool_run&) = delete;
@@ -18,13 +22,34 @@ class tool_run {
   // and closes it; kills the tool and fails the test after `seconds`.
   void run(const std::string& input, const std::vector<std::string>& args = {},
            int seconds = 60);
+  // run() in steps: start the tool, read its output until `text` shows on
+  // standard output (false after `seconds`), then pipe the rest and wait.
+  void start(const std::vector<std::string>& args = {});
+  bool wait_for(const std::string& text, int seconds = 60);
+  void finish(const std::string& input = "", int seconds = 60);
+  void send_signal(int signal) const;
   std::string file(const std::string& name) const;  // "" when missing
   bool exists(const std::string& name) const;
   std::vector<std::string> files() const;  // names in the directory, sorted
+  const std::string& dir() const { return dir_; }
+  // Set before start: files in place of the pipes (e.g. /dev/zero as
+  // standard input, /dev/full as standard output); caps in bytes on the
+  // address space and on the size of a file written (0: none; a write
+  // beyond the latter fails with EFBIG, as on a full disk).
+  std::string stdin_path, stdout_path;
+  unsigned long memory_cap = 0, file_size_cap = 0;
   std::string out, err;
   int status = -1;  // exit status; 128 + signal number when killed
  private:
+  // Moves output and input until `done` or the deadline; false at the
+  // deadline. Standard input is written only when `input` is given.
+  template <typename Done>
+  bool pump(const std::string* input, int seconds, Done done);
   std::string dir_;
+  bool owns_dir_ = true;
+  pid_t pid_ = -1;
+  int fds_[3] = {-1, -1, -1};  // the tool's stdout, stderr, stdin
+  std::size_t written_ = 0;
 };
 
 std::vector<std::string> lines_of(const std::string& text);  // without "\n"

@@ -1,0 +1,15 @@
+// Untrusted bytes (arguments, file names, answers) made safe to print in a
+// message.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace o3 {
+
+// Printable ASCII as it is, the backslash doubled; \n, \r and \t so
+// written; every other byte (controls, DEL, bytes above 0x7f) as \xHH. The
+// result never moves a terminal's cursor or starts an escape sequence.
+std::string escape_bytes(std::string_view bytes);
+
+}  // namespace o3

@@ -1,0 +1,18 @@
+// Paths that must not outlive a process that ends before it is done with
+// them: removed at exit() and on SIGINT, SIGTERM, SIGHUP and SIGPIPE.
+#pragma once
+
+namespace o3 {
+
+// Registers `path` for removal: at exit(), or when one of those signals
+// arrives, after which the signal ends the process as it would have (the
+// shell sees the signal). A signal ignored when the process started stays
+// ignored. Returns a slot, or -1 when the path is longer than 4095 bytes or
+// all 8 slots are taken.
+int remove_at_exit(const char* path);
+
+// The path of `slot` is no longer removed (renamed into place, or removed
+// by the caller); -1 is ignored.
+void keep_at_exit(int slot);
+
+}  // namespace o3

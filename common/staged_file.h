@@ -1,0 +1,45 @@
+// A file written under a temporary name beside its target, put in the
+// target's place only when it is complete.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace o3 {
+
+// Until commit() the target stays as it was, byte for byte; a target that
+// is a symbolic link is replaced by the file, never written through. The
+// temporary is removed by abandon(), the destructor, exit() and the signals
+// of exit_cleanup.h; only SIGKILL or a crash can leave it behind.
+class staged_file {
+ public:
+  staged_file() = default;
+  ~staged_file() { abandon(); }
+  staged_file(const staged_file&) = delete;
+  staged_file& operator=(const staged_file&) = delete;
+
+  // Creates ".NAME.XXXXXX" exclusively in the directory of `target` (mode
+  // 0666 less the umask, as fopen would). Returns 0, or an errno value:
+  // EISDIR when the target is a directory, ENAMETOOLONG, or open's.
+  int open(const std::string& target);
+
+  // The stream to write to; nullptr before open().
+  std::FILE* stream() const { return file_; }
+
+  // Flushes, syncs and closes the temporary and renames it over the target
+  // (the directory is synced too, where it can be). Returns 0, or the errno
+  // value of the first failure, any write error since open() included; on
+  // failure the temporary is removed and the target left as it was.
+  int commit();
+
+  // Closes and removes the temporary; the target is untouched.
+  void abandon();
+
+ private:
+  std::string target_;
+  std::string temporary_;
+  std::FILE* file_ = nullptr;
+  int slot_ = -1;
+};
+
+}  // namespace o3
