@@ -3,6 +3,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
 #include <optional>
 #include <random>
 #include <vector>
@@ -13,6 +17,9 @@
 #include "checker/statistics.h"
 #include "checker/svg.h"
 #include "checker/text.h"
+#include "common/arguments.h"
+#include "common/escape.h"
+#include "common/staged_file.h"
 #include "sampler/sampler.h"
 
 namespace o3 {
@@ -80,20 +87,31 @@ bool all_pass(const std::vector<checker::coupling_result>& results) {
   });
 }
 
+// Writes an output beside its name and renames it over it when complete;
+// says on stderr why when that fails.
+bool write_output(const char* what, const std::string& path,
+                  const std::function<void(std::FILE*)>& body) {
+  staged_file out;
+  int error = out.open(path);
+  if (error == 0) {
+    body(out.stream());
+    error = out.commit();
+  }
+  if (error != 0) {
+    std::fprintf(stderr, "o3tables check: cannot write the %s '%s': %s\n", what,
+                 escape_bytes(path).c_str(), std::strerror(error));
+  }
+  return error == 0;
+}
+
 bool data(const options& o, const sampler::sampler& s,
           const std::vector<checker::coupling_result>& results) {
-  std::FILE* out = std::fopen(o.data.c_str(), "w");
-  if (out == nullptr) {
-    std::fprintf(stderr, "o3tables check: cannot write %s\n", o.data.c_str());
+  if (!write_output("data file", o.data,
+                    [&](std::FILE* out) { checker::write_data(out, s, results); })) {
     return false;
   }
-  checker::write_data(out, s, results);
-  if (std::fclose(out) != 0) {
-    std::fprintf(stderr, "o3tables check: cannot write %s\n", o.data.c_str());
-    return false;
-  }
-  std::printf("data: %s, %d histograms and %zu test couplings\n", o.data.c_str(),
-              s.histogram_count(), results.size());
+  std::printf("data: %s, %d histograms and %zu test couplings\n",
+              escape_bytes(o.data).c_str(), s.histogram_count(), results.size());
   return true;
 }
 
@@ -101,29 +119,57 @@ bool picture(const options& o, sampler::sampler& s, double h) {
   std::mt19937_64 rng(o.seed);
   std::vector<double> drawn(o.draws);
   for (double& y : drawn) y = s.draw(h, rng);
-  std::FILE* out = std::fopen(o.svg.c_str(), "w");
-  if (out == nullptr) {
-    std::fprintf(stderr, "o3tables check: cannot write %s\n", o.svg.c_str());
+  if (!write_output("picture", o.svg, [&](std::FILE* out) {
+        checker::write_svg(out, s, h, s.histogram_of(h), drawn);
+      })) {
     return false;
   }
-  checker::write_svg(out, s, h, s.histogram_of(h), drawn);
-  if (std::fclose(out) != 0) {
-    std::fprintf(stderr, "o3tables check: cannot write %s\n", o.svg.c_str());
-    return false;
-  }
-  std::printf("picture: %s at h = %s (histogram %d)\n", o.svg.c_str(),
+  std::printf("picture: %s at h = %s (histogram %d)\n", escape_bytes(o.svg).c_str(),
               checker::exact(h).c_str(), s.histogram_of(h));
   return true;
+}
+
+// Whether two paths name one file: the same file when both exist (through
+// links too), or the same path once made absolute.
+bool same_file(const std::string& a, const std::string& b) {
+  namespace fs = std::filesystem;
+  std::error_code e1, e2;
+  if (fs::equivalent(a, b, e1)) return true;
+  return fs::weakly_canonical(a, e1) == fs::weakly_canonical(b, e2) && !e1 && !e2;
+}
+
+// An output may replace neither the table nor the other output.
+bool outputs_apart(const options& o) {
+  const char* option = nullptr;
+  const char* why = "would replace the table checked";
+  if (!o.svg.empty() && same_file(o.svg, o.file)) {
+    option = "--svg";
+  } else if (!o.data.empty() && same_file(o.data, o.file)) {
+    option = "--data";
+  } else if (!o.data.empty() && !o.svg.empty() && same_file(o.data, o.svg)) {
+    option = "--data";
+    why = "would replace the picture";
+  }
+  if (option != nullptr) {
+    refuse_value("check", option, option[2] == 's' ? o.svg : o.data, why);
+  }
+  return option == nullptr;
 }
 
 }  // namespace
 
 int run_check(int argc, char** argv) {
   const std::optional<options> o = checker::parse_options(argc, argv);
-  if (!o) {
+  if (o && o->help) {
+    std::printf("usage: %s\n", check_usage);
+    checker::print_options();
+    return 0;
+  }
+  if (!o || !outputs_apart(*o)) {
     std::fprintf(stderr, "usage: %s\n", check_usage);
     return 2;
   }
+  const std::string file = escape_bytes(o->file);
   std::optional<sampler::sampler> opened;
   try {
     opened.emplace(o->file);
@@ -132,29 +178,32 @@ int run_check(int argc, char** argv) {
       std::fprintf(stderr, "o3tables check: %s\n", e.what());
       return 1;
     }
-    std::printf("o3tables check %s: refused\n%s\n%s: FAILED\n", o->file.c_str(), e.what(),
-                o->file.c_str());
+    std::printf("o3tables check %s: refused\n%s\n%s: FAILED\n", file.c_str(), e.what(),
+                file.c_str());
     return 1;
   }
   sampler::sampler& s = *opened;
   const double at = o->at.value_or(0.5 * (s.H0() + s.H_max()));
   if (!(at >= s.H0() && at < s.H_max())) {
-    std::fprintf(stderr, "o3tables check: --at %s is outside [%s, %s) of %s\n",
-                 checker::exact(at).c_str(), checker::exact(s.H0()).c_str(),
-                 checker::exact(s.H_max()).c_str(), o->file.c_str());
+    refuse_value("check", "--at", checker::exact(at),
+                 "outside [" + checker::exact(s.H0()) + ", " + checker::exact(s.H_max()) +
+                     ") of " + file);
+    std::fprintf(stderr, "usage: %s\n", check_usage);
     return 2;
   }
-  std::printf("o3tables check %s: H0 = %s, H_max = %s, losses %s %%\n", o->file.c_str(),
+  std::printf("o3tables check %s: H0 = %s, H_max = %s, losses %s %%\n", file.c_str(),
               checker::exact(s.H0()).c_str(), checker::exact(s.H_max()).c_str(),
               checker::exact(s.losses()).c_str());
   report_structure(s);
   report_losses(s);
   const std::vector<checker::coupling_result> results = statistics(*o, s);
-  bool ok = all_pass(results);
-  if (!o->svg.empty()) ok = picture(*o, s, at) && ok;
-  if (!o->data.empty()) ok = data(*o, s, results) && ok;
-  std::printf("%s: %s\n", o->file.c_str(), ok ? "passes every check" : "FAILED");
-  return ok ? 0 : 1;
+  const bool ok = all_pass(results);
+  // An output that cannot be written says so itself; the verdict on the
+  // table stands.
+  bool written = o->svg.empty() || picture(*o, s, at);
+  written = (o->data.empty() || data(*o, s, results)) && written;
+  std::printf("%s: %s\n", file.c_str(), ok ? "passes every check" : "FAILED");
+  return !ok ? 1 : written ? 0 : 3;
 }
 
 }  // namespace o3

@@ -8,8 +8,8 @@ inline constexpr const char* check_usage =
     "o3tables check [FILE] [--seed N] [--draws N] [--svg FILE] [--at H] [--data FILE]";
 
 // Runs the subcommand with the arguments after "check"; returns the exit
-// status (0 all checks pass, 1 a check failed or the file cannot be read, 2 a
-// usage error).
+// status (0 all checks pass, 1 the table is refused or a check fails, 2 a
+// usage error, 3 the table passes but an output cannot be written).
 int run_check(int argc, char** argv);
 
 }  // namespace o3

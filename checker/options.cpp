@@ -4,63 +4,81 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <string_view>
+
+#include "common/arguments.h"
 
 namespace o3::checker {
 namespace {
 
-bool whole_integer(const char* s, std::uint64_t* v) {
-  if (*s < '0' || *s > '9') return false;
+bool whole_number(const std::string& s, std::uint64_t* v) {
+  if (s.empty() || s[0] < '0' || s[0] > '9') return false;
   char* end = nullptr;
   errno = 0;
-  const unsigned long long n = std::strtoull(s, &end, 10);
-  *v = n;
+  *v = std::strtoull(s.c_str(), &end, 10);
   return *end == '\0' && errno == 0;
 }
 
-bool real(const char* s, double* v) {
+bool real(const std::string& s, double* v) {
   char* end = nullptr;
-  *v = std::strtod(s, &end);
-  return end != s && *end == '\0' && std::isfinite(*v);
+  *v = std::strtod(s.c_str(), &end);
+  return !s.empty() && *end == '\0' && std::isfinite(*v);
 }
 
 }  // namespace
 
 std::optional<options> parse_options(int argc, char** argv) {
+  const std::optional<arguments> a =
+      parse_arguments("check", argc, argv, {"--seed", "--draws", "--svg", "--data", "--at"});
+  if (!a) return std::nullopt;
   options o;
-  bool have_file = false;
-  for (int i = 0; i < argc; ++i) {
-    const std::string_view a = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    bool ok = true;
-    if (a == "--seed" || a == "--draws" || a == "--svg" || a == "--data" || a == "--at") {
-      if (value == nullptr) {
-        std::fprintf(stderr, "o3tables check: %s needs a value\n", argv[i]);
+  o.help = a->help;
+  if (a->file) o.file = *a->file;
+  for (const auto& [name, value] : a->values) {
+    double at = 0.0;
+    if (name == "--seed" && !whole_number(value, &o.seed)) {
+      refuse_value("check", name, value, "the seed is a whole number from 0 to 2^64 - 1");
+      return std::nullopt;
+    }
+    if (name == "--draws" && !(whole_number(value, &o.draws) && o.draws > 0)) {
+      refuse_value("check", name, value, "the draws per coupling are a whole number above 0");
+      return std::nullopt;
+    }
+    if (name == "--at") {
+      if (!real(value, &at)) {
+        refuse_value("check", name, value, "the coupling is a finite number");
         return std::nullopt;
       }
-      ++i;
-      double at = 0.0;
-      if (a == "--seed") ok = whole_integer(value, &o.seed);
-      if (a == "--draws") ok = whole_integer(value, &o.draws) && o.draws > 0;
-      if (a == "--svg") o.svg = value;
-      if (a == "--data") o.data = value;
-      if (a == "--at") {
-        ok = real(value, &at);
-        o.at = at;
-      }
-    } else if (!have_file && !a.starts_with("--")) {
-      o.file = argv[i];
-      have_file = true;
-    } else {
-      std::fprintf(stderr, "o3tables check: unexpected argument '%s'\n", argv[i]);
-      return std::nullopt;
+      o.at = at;
     }
-    if (!ok) {
-      std::fprintf(stderr, "o3tables check: bad value '%s' for %s\n", value, argv[i - 1]);
-      return std::nullopt;
-    }
+    if (name == "--svg") o.svg = value;
+    if (name == "--data") o.data = value;
   }
   return o;
+}
+
+void print_options() {
+  std::fputs(
+      "\n"
+      "Checks an O3.res (FILE, default O3.res): the reader's checks of every line,\n"
+      "map entry and histogram, how the losses came out against the losses asked,\n"
+      "and the draws at 20 couplings against the exact distribution.\n"
+      "\n"
+      "options:\n"
+      "  --seed N     seed of the draws (1)\n"
+      "  --draws N    draws per coupling (1000000)\n"
+      "  --svg FILE   a picture: the density, the boxes and the draws at one\n"
+      "               coupling, their deviations, the loss of every histogram\n"
+      "  --at H       the coupling of the picture (the middle of the range)\n"
+      "  --data FILE  the numbers behind it as columns, for gnuplot and NumPy\n"
+      "  -h, --help   prints this text\n"
+      "A value may also be written --seed=N. The picture and the data file are\n"
+      "written beside their names and renamed over them when complete; neither\n"
+      "may be the table checked.\n"
+      "\n"
+      "exit status: 0 every check passes; 1 the table is refused or a check\n"
+      "fails; 2 a usage error; 3 the table passes but the picture or the data\n"
+      "file cannot be written.\n",
+      stdout);
 }
 
 }  // namespace o3::checker

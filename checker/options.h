@@ -14,9 +14,14 @@ struct options {
   std::string svg;                // no picture when empty
   std::string data;               // no data file when empty
   std::optional<double> at;       // the middle of the range when absent
+  bool help = false;
 };
 
-// The options, or nothing after a message on standard error.
+// The options, or nothing after one line on standard error naming what is
+// wrong: an argument that is not one of them, or a value they refuse.
 std::optional<options> parse_options(int argc, char** argv);
+
+// The options and what they do, for -h and --help.
+void print_options();
 
 }  // namespace o3::checker

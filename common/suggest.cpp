@@ -26,7 +26,7 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
 }  // namespace
 
 std::string_view nearest_name(std::string_view typed,
-                              std::initializer_list<std::string_view> known) {
+                              std::span<const std::string_view> known) {
   std::string_view best;
   std::size_t best_distance = 0;
   for (const std::string_view name : known) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <span>
 #include <string_view>
 
 namespace o3 {
@@ -11,6 +12,10 @@ namespace o3 {
 // of the name's length and at most 3: near enough to be a slip of the
 // keyboard. Empty otherwise.
 std::string_view nearest_name(std::string_view typed,
-                              std::initializer_list<std::string_view> known);
+                              std::span<const std::string_view> known);
+inline std::string_view nearest_name(std::string_view typed,
+                                     std::initializer_list<std::string_view> known) {
+  return nearest_name(typed, std::span<const std::string_view>(known.begin(), known.size()));
+}
 
 }  // namespace o3

@@ -11,7 +11,7 @@ namespace o3 {
 inline constexpr const char* usage_line =
     "usage: o3tables [--h0 X] [--hmax Y] [--losses P] [--yes] [-h|--help] "
     "[--version] | o3tables check [FILE] [--seed N] [--draws N] [--svg FILE] "
-    "[--at H] | o3tables emit [--lang c|fortran|all] [--out DIR] [FILE]";
+    "[--at H] [--data FILE] | o3tables emit [--lang c|fortran|all] [--out DIR] [FILE]";
 
 struct run_options {
   enum class action { run, help, version, usage_error };

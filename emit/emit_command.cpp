@@ -2,7 +2,6 @@
 // one is named.
 #include "emit/emit_command.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +11,9 @@
 #include <system_error>
 #include <vector>
 
+#include "common/arguments.h"
+#include "common/escape.h"
+#include "common/staged_file.h"
 #include "emit/sampler_files.h"
 #include "sampler/sampler.h"
 
@@ -22,65 +24,79 @@ struct emit_options {
   bool fortran = true;
   std::string out = ".";
   std::optional<std::string> file;
+  bool help = false;
 };
 
 std::optional<emit_options> parse(int argc, char** argv) {
+  const std::optional<arguments> a = parse_arguments("emit", argc, argv, {"--lang", "--out"});
+  if (!a) return std::nullopt;
   emit_options o;
-  for (int i = 0; i < argc; ++i) {
-    const std::string_view a = argv[i];
-    if (a == "--lang" || a == "--out") {
-      if (i + 1 == argc) {
-        std::fprintf(stderr, "o3tables emit: %s needs a value\n", argv[i]);
-        return std::nullopt;
-      }
-      const std::string_view value = argv[++i];
-      if (a == "--out") {
-        o.out = value;
-      } else if (value == "c" || value == "fortran" || value == "all") {
-        o.fortran = value != "c";
-      } else {
-        std::fprintf(stderr, "o3tables emit: bad value '%s' for --lang\n", argv[i]);
-        return std::nullopt;
-      }
-    } else if (!o.file && !a.starts_with("--")) {
-      o.file = a;
-    } else {
-      std::fprintf(stderr, "o3tables emit: unexpected argument '%s'\n", argv[i]);
+  o.file = a->file;
+  o.help = a->help;
+  if (const std::string* out = a->value("--out")) o.out = *out;
+  if (const std::string* lang = a->value("--lang")) {
+    if (*lang != "c" && *lang != "fortran" && *lang != "all") {
+      refuse_value("emit", "--lang", *lang, "the languages are c, fortran or all");
       return std::nullopt;
     }
+    o.fortran = *lang != "c";
   }
   return o;
 }
 
+void print_help() {
+  std::printf("usage: %s\n", emit_usage);
+  std::fputs(
+      "\n"
+      "Writes the sampler's files, which read any O3.res at run time and draw\n"
+      "from it: o3_sampler.h and o3_sampler.c (C99), and o3_sampler.f90 (a\n"
+      "Fortran 2008 module on top of them) unless --lang c. With FILE, first\n"
+      "checks that FILE is a table they accept.\n"
+      "\n"
+      "options:\n"
+      "  --lang L     c, fortran or all (all; fortran needs the C files too)\n"
+      "  --out DIR    the directory to write them in, made if missing (.)\n"
+      "  -h, --help   prints this text\n"
+      "A value may also be written --out=DIR. Each file is written beside its\n"
+      "name and renamed over it when complete; none may replace FILE.\n"
+      "\n"
+      "exit status: 0 written; 1 FILE refused or a file not written; 2 a usage\n"
+      "error.\n",
+      stdout);
+}
+
 struct output {
-  const char* name;
+  std::string path;
   std::string text;
 };
 
 // The files, each under a first line naming the tool that wrote it.
-std::vector<output> outputs(bool fortran) {
+std::vector<output> outputs(const emit_options& o) {
   const std::string version = "o3tables " O3TABLES_VERSION;
+  const std::string dir = o.out + "/";
   std::vector<output> files{
-      {"o3_sampler.h", "/* Written by " + version + " emit. */\n" + std::string(emit::sampler_header)},
-      {"o3_sampler.c", "/* Written by " + version + " emit. */\n" + std::string(emit::sampler_source)}};
-  if (fortran) {
-    files.push_back({"o3_sampler.f90",
+      {dir + "o3_sampler.h", "/* Written by " + version + " emit. */\n" + std::string(emit::sampler_header)},
+      {dir + "o3_sampler.c", "/* Written by " + version + " emit. */\n" + std::string(emit::sampler_source)}};
+  if (o.fortran) {
+    files.push_back({dir + "o3_sampler.f90",
                      "! Written by " + version + " emit.\n" + std::string(emit::sampler_module)});
   }
   return files;
 }
 
-bool write(const std::string& path, const std::string& text) {
-  std::FILE* out = std::fopen(path.c_str(), "w");
-  bool ok = out != nullptr &&
-            std::fwrite(text.data(), 1, text.size(), out) == text.size();
-  if (out != nullptr) ok = std::fclose(out) == 0 && ok;
-  if (!ok) {
-    std::fprintf(stderr, "o3tables emit: cannot write %s: %s\n", path.c_str(),
-                 std::strerror(errno));
+bool write(const output& f) {
+  staged_file out;
+  int error = out.open(f.path);
+  if (error == 0) {
+    std::fwrite(f.text.data(), 1, f.text.size(), out.stream());
+    error = out.commit();
+  }
+  if (error != 0) {
+    std::fprintf(stderr, "o3tables emit: cannot write '%s': %s\n", escape_bytes(f.path).c_str(),
+                 std::strerror(error));
     return false;
   }
-  std::printf("wrote %s\n", path.c_str());
+  std::printf("wrote %s\n", escape_bytes(f.path).c_str());
   return true;
 }
 
@@ -88,16 +104,31 @@ bool write(const std::string& path, const std::string& text) {
 
 int run_emit(int argc, char** argv) {
   const std::optional<emit_options> o = parse(argc, argv);
+  if (o && o->help) {
+    print_help();
+    return 0;
+  }
   if (!o) {
     std::fprintf(stderr, "usage: %s\n", emit_usage);
     return 2;
   }
+  const std::vector<output> files = outputs(*o);
   if (o->file) {
+    for (const output& f : files) {
+      std::error_code ignored;
+      if (std::filesystem::equivalent(f.path, *o->file, ignored)) {
+        refuse_value("emit", "--out", o->out, "'" + escape_bytes(f.path) +
+                                                  "' would replace the table '" +
+                                                  escape_bytes(*o->file) + "'");
+        std::fprintf(stderr, "usage: %s\n", emit_usage);
+        return 2;
+      }
+    }
     try {
       const sampler::sampler s(*o->file);
       std::printf("%s: a sound table, %d histograms of %d pieces for %g <= h < %g\n",
-                  o->file->c_str(), s.histogram_count(), s.pieces_per_histogram(),
-                  s.H0(), s.H_max());
+                  escape_bytes(*o->file).c_str(), s.histogram_count(),
+                  s.pieces_per_histogram(), s.H0(), s.H_max());
     } catch (const sampler::table_error& e) {
       std::fprintf(stderr, "o3tables emit: %s\n", e.what());
       return 1;
@@ -106,12 +137,12 @@ int run_emit(int argc, char** argv) {
   std::error_code made;
   std::filesystem::create_directories(o->out, made);
   if (made) {
-    std::fprintf(stderr, "o3tables emit: cannot create %s: %s\n", o->out.c_str(),
-                 made.message().c_str());
+    std::fprintf(stderr, "o3tables emit: cannot make the directory '%s': %s\n",
+                 escape_bytes(o->out).c_str(), made.message().c_str());
     return 1;
   }
-  for (const output& f : outputs(o->fortran)) {
-    if (!write(o->out + "/" + f.name, f.text)) return 1;
+  for (const output& f : files) {
+    if (!write(f)) return 1;
   }
   return 0;
 }

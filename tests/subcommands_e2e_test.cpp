@@ -1,0 +1,106 @@
+// check and emit on the command line as a user or a job script meets them:
+// help, refused values, unknown options and names with control bytes, and
+// outputs that must never replace the table or write through a link.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/tool_runner.h"
+
+namespace o3test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<std::string> short_run = {"--h0", "0", "--hmax", "5", "--losses", "10", "--yes"};
+
+TEST(SubcommandsE2e, TakeHelpAndSayWhatIsWrongWithAnArgument) {
+  const struct {
+    const char* what;
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;  // the start of stdout, a line of stderr
+  } rows[] = {
+      {"check -h", {"check", "-h"}, 0, "usage: o3tables check [FILE]", ""},
+      {"emit --help", {"emit", "--help"}, 0, "usage: o3tables emit [--lang", ""},
+      {"a value after =", {"check", "--draws=0"}, 2, "",
+       "o3tables check: --draws '0' refused: the draws per coupling are a whole number above 0\n"},
+      {"a slip of the keyboard", {"check", "--sed", "5"}, 2, "",
+       "o3tables check: unknown option '--sed' (did you mean --seed?)\n"},
+      {"a language", {"emit", "--lang=pascal"}, 2, "",
+       "o3tables emit: --lang 'pascal' refused: the languages are c, fortran or all\n"},
+      {"control bytes", {"check", "--\x1b[2J"}, 2, "",
+       "o3tables check: unknown option '--\\x1b[2J'\n"},
+      {"two files", {"emit", "a.res", "b.res"}, 2, "",
+       "o3tables emit: a second file 'b.res' after 'a.res'\n"},
+      {"a directory", {"check", "."}, 1, "", "o3tables check: .: is a directory, not a table\n"},
+      {"no such file", {"emit", "none.res"}, 1, "",
+       "o3tables emit: none.res: No such file or directory\n"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    tool_run t;
+    t.run("", r.args);
+    EXPECT_EQ(t.status, r.status);
+    EXPECT_EQ(t.out.rfind(r.out, 0), 0u) << t.out;
+    if (r.err.empty()) {
+      EXPECT_EQ(t.err, "");
+    } else {
+      EXPECT_EQ(t.err.find(r.err), 0u) << t.err;
+    }
+  }
+}
+
+TEST(SubcommandsE2e, OutputsNeverReplaceTheTableNorWriteThroughALink) {
+  tool_run t;
+  t.run("", short_run);
+  ASSERT_EQ(t.status, 0);
+  const std::string table = t.file("O3.res");
+  const std::string d = t.dir() + "/";
+  t.put("victim", "not to be touched\n");
+  t.put("o3_sampler.c", table);
+  ASSERT_EQ(symlink("victim", (d + "p.svg").c_str()), 0);
+  ASSERT_EQ(symlink("victim", (d + "o3_sampler.h").c_str()), 0);
+  const struct {
+    const char* what;
+    std::vector<std::string> args;
+    int status;
+    std::string err;  // a line of stderr
+    std::string out;  // a line of stdout
+  } rows[] = {
+      {"the picture over the table", {"check", "--draws", "1000", "--svg", "O3.res"}, 2,
+       "o3tables check: --svg 'O3.res' refused: would replace the table checked\n", ""},
+      {"the data over the table through a path", {"check", "--draws", "1000", "--data", "./O3.res"},
+       2, "o3tables check: --data './O3.res' refused: would replace the table checked\n", ""},
+      {"emit over the table it checks", {"emit", "--out", ".", "o3_sampler.c"}, 2,
+       "o3tables emit: --out '.' refused: './o3_sampler.c' would replace the table "
+       "'o3_sampler.c'\n", ""},
+      // The table passes: status 3 is the picture's alone.
+      {"a picture that cannot be written", {"check", "--draws", "1000", "--svg", "no/p.svg"}, 3,
+       "o3tables check: cannot write the picture 'no/p.svg': No such file or directory\n",
+       "O3.res: passes every check\n"},
+      {"a picture on a link", {"check", "--draws", "1000", "--svg", "p.svg"}, 0, "",
+       "picture: p.svg at h = 2.5"},
+      {"emit on a link", {"emit", "--lang", "c"}, 0, "", "wrote ./o3_sampler.h\n"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    t.run("", r.args);
+    EXPECT_EQ(t.status, r.status) << t.out << t.err;
+    EXPECT_NE(t.err.find(r.err), std::string::npos) << t.err;
+    EXPECT_NE(t.out.find(r.out), std::string::npos) << t.out;
+    EXPECT_EQ(t.file("O3.res"), table);
+    EXPECT_EQ(t.file("victim"), "not to be touched\n");
+  }
+  // The links were replaced by the files, never followed.
+  EXPECT_FALSE(fs::is_symlink(d + "p.svg"));
+  EXPECT_EQ(t.file("p.svg").rfind("<?xml", 0), 0u);
+  EXPECT_FALSE(fs::is_symlink(d + "o3_sampler.h"));
+}
+
+}  // namespace
+}  // namespace o3test
