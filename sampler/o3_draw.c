@@ -20,8 +20,8 @@ static double tries_after(o3_table *t, double h, const o3_miss *miss,
                           uint64_t (*word)(void *), void *state, uint64_t *tries) {
   const struct o3_private *p = t->rest;
   const struct o3_cell *cell = &t->cells[miss->cell];
-  const struct o3_piece *pieces = p->pieces + cell->first_piece;
-  const struct o3_fast *fast = t->fast + cell->first_piece;
+  const struct o3_piece *pieces = p->pieces + (size_t)cell->histogram * t->nd;
+  const struct o3_fast *fast = t->fast + cell->first_record;
   const double area = p->file.area[cell->histogram];
   const double to_top = p->upper[cell->histogram] - h;
   const double from_bottom = h - p->lower[cell->histogram];
@@ -30,6 +30,7 @@ static double tries_after(o3_table *t, double h, const o3_miss *miss,
   long more;
   for (more = 0; more < O3_MOST_TRIES_A_DRAW; ++more) {
     const struct o3_piece *q = &pieces[k];
+    double y_fast;
     const double v = (double)m * 0x1p-53;
     const double offset = unit(word(state)) * q->width;
     const double y = q->left + offset;
@@ -43,7 +44,8 @@ static double tries_after(o3_table *t, double h, const o3_miss *miss,
     k = product >> 53;
     m = product & O3_LOW53;
     if (tries != NULL) ++*tries;
-    if (m < fast[k].threshold) return fast[k].left + (double)m * fast[k].scale;
+    y_fast = fast[k].left + (double)m * fast[k].scale;
+    if (y_fast < fast[k + 1].left) return y_fast;
   }
   ++t->rest->errors;
   return O3_NAN;
@@ -105,8 +107,9 @@ double o3_draw(o3_table *t, double h, o3_rng *rng) {
   return o3_draw_words(t, h, rng_word, rng);
 }
 
-/* A record no first try lands under: for a coupling outside the tables. */
-static const struct o3_fast o3_nowhere = {0.0, 0.0, 0};
+/* Records no first try lands under, for a coupling outside the tables:
+   every try is at 0, never below the next record's left. */
+static const struct o3_fast o3_nowhere[2] = {{0.0, 0.0}, {-HUGE_VAL, 0.0}};
 
 void o3_draw_many(o3_table *t, size_t n, const double *h, double *y, o3_rng *rng) {
   size_t from;
@@ -124,21 +127,33 @@ void o3_draw_many(o3_table *t, size_t n, const double *h, double *y, o3_rng *rng
     for (i = 0; i < b; ++i) {
       f[i] = o3_locate(t, h[from + i], o3_rng_next(rng), &miss[i]);
       if (f[i] == NULL) {
-        f[i] = &o3_nowhere;
+        f[i] = o3_nowhere;
         miss[i].m = 0;
       }
 #if defined(__GNUC__)
+      /* The record and the next one's left, which may lie in the next
+         cache line. */
       __builtin_prefetch(f[i]);
+      __builtin_prefetch(f[i] + 1);
 #endif
     }
     /* Then every first try, without a branch that a miss could mispredict:
        the misses are listed and finished afterwards. */
     for (i = 0; i < b; ++i) {
-      const int hit = miss[i].m < f[i]->threshold;
-      y[from + i] = f[i]->left + (double)miss[i].m * f[i]->scale;
+      const double at = f[i]->left + (double)miss[i].m * f[i]->scale;
+      y[from + i] = at;
       missed[misses] = i;
-      misses += (size_t)!hit;
+      misses += (size_t)!(at < f[i][1].left);
     }
+#if defined(__GNUC__)
+    /* The pieces the misses try against next, fetched together too. */
+    for (i = 0; i < misses; ++i) {
+      const o3_miss *m = &miss[missed[i]];
+      if (m->cell >= 0) {
+        __builtin_prefetch(&t->rest->pieces[(size_t)t->cells[m->cell].histogram * t->nd + m->k]);
+      }
+    }
+#endif
     for (i = 0; i < misses; ++i) {
       const size_t at = missed[i];
       y[from + at] = o3_after_miss(t, h[from + at], &miss[at], rng_word, rng, NULL);

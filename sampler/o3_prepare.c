@@ -47,12 +47,53 @@ static int make_cells(o3_table *t) {
     g = f->map_g[e];
     p->cells[c].start = o3_first_coupling_from(f, p->first_cell + c);
     p->cells[c].histogram = g;
-    p->cells[c].first_piece = (uint32_t)g * (uint32_t)f->nd;
+    p->cells[c].first_record = (uint32_t)g * ((uint32_t)f->nd + 1);
   }
   p->cells[c] = p->cells[c - 1];
   p->cells[c].start = O3_INFINITY;
   t->cells = p->cells;
   return 1;
+}
+
+/* The first height m at which the first try at left + m * scale reaches
+   right, in the try's own arithmetic; 2^53 + 1 when none does. */
+static uint64_t first_reaching(double left, double right, double scale) {
+  uint64_t lo = 0;
+  uint64_t hi = UINT64_C(1) << 53;
+  if (!(left + (double)hi * scale >= right)) return hi + 1;
+  while (lo < hi) {
+    const uint64_t mid = lo + (hi - lo) / 2;
+    if (left + (double)mid * scale >= right) hi = mid;
+    else lo = mid + 1;
+  }
+  return lo;
+}
+
+/* The first try's record of a piece [left, right) whose squeeze, a
+   fraction of the box height, is squeeze. The try at height m lands at
+   left + m * scale, scale = width / (squeeze 2^53), and lies under the
+   squeeze while it is below right: for the m below ceil(squeeze 2^53).
+   Rounding can carry that edge a few m up, or for a piece narrow beside its
+   ulps further; the scale is then raised until it is not, so that no try
+   above the squeeze is taken as under it. */
+static struct o3_fast first_try_record(double left, double right, double squeeze) {
+  struct o3_fast r;
+  r.left = left;
+  if (!(squeeze > 0.0)) {
+    /* No squeeze: every try lands at infinity or NaN, never below right. */
+    r.scale = O3_INFINITY;
+    return r;
+  }
+  r.scale = (right - left) / squeeze * 0x1p-53;
+  {
+    const uint64_t threshold = (uint64_t)ceil(squeeze * 0x1p53);
+    double raise = nextafter(r.scale, O3_INFINITY) - r.scale;
+    while (first_reaching(left, right, r.scale) > threshold) {
+      r.scale += raise;
+      raise *= 2.0;
+    }
+  }
+  return r;
 }
 
 /* The pieces of histogram g, whose couplings run from lo to up. */
@@ -64,10 +105,12 @@ static void make_pieces(struct o3_private *p, int g) {
   const double top = p->upper[g];
   const double range = top - low;
   int k;
+  /* The record after the last piece holds its right end. */
+  p->fast[(size_t)g * ((size_t)f->nd + 1) + (size_t)f->nd].left = x[f->nd];
+  p->fast[(size_t)g * ((size_t)f->nd + 1) + (size_t)f->nd].scale = 0.0;
   for (k = 0; k < f->nd; ++k) {
     const size_t at = (size_t)g * (size_t)f->nd + (size_t)k;
     struct o3_piece *q = &p->pieces[at];
-    struct o3_fast *fast = &p->fast[at];
     const double width = x[k + 1] - x[k];
     const double scale = width / area;
     /* The density's least value on the piece, over every coupling the
@@ -98,12 +141,8 @@ static void make_pieces(struct o3_private *p, int g) {
       const double to = expm1(top * width) / width * (1.0 + O3_MARGIN);
       q->rise_change = (to - q->rise) / range;
     }
-    /* The first try's view: v < squeeze exactly when m < threshold (m the
-       top 53 bits of v's word), and v * width / squeeze = m * scale, both
-       exact rescalings by 2^53. */
-    fast->left = x[k];
-    fast->threshold = squeeze > 0.0 ? (uint64_t)ceil(squeeze * 0x1p53) : 0;
-    fast->scale = squeeze > 0.0 ? width / squeeze * 0x1p-53 : 0.0;
+    p->fast[(size_t)g * ((size_t)f->nd + 1) + (size_t)k] =
+        first_try_record(x[k], x[k + 1], squeeze);
   }
 }
 
@@ -115,7 +154,7 @@ int o3_prepare(o3_table *t) {
   p->first_cell = f->map_j[0];
   if (!make_routes(t) || !make_cells(t)) return 0;
   p->pieces = (struct o3_piece *)malloc(pieces * sizeof *p->pieces);
-  p->fast = (struct o3_fast *)malloc(pieces * sizeof *p->fast);
+  p->fast = (struct o3_fast *)malloc((pieces + (size_t)f->histograms) * sizeof *p->fast);
   if (p->pieces == NULL || p->fast == NULL) return 0;
   for (g = 0; g < f->histograms; ++g) make_pieces(p, g);
   t->h0 = f->h0;

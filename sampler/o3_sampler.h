@@ -100,7 +100,7 @@ double o3_draw_uniform(o3_table *t, double h, double (*uniform)(void *state),
    O3_BATCH couplings are made together, their records fetched ahead, and
    the draws that miss are finished after them; so the words are taken in
    another order than n calls of o3_draw take them. */
-#define O3_BATCH 16
+#define O3_BATCH 64
 void o3_draw_many(o3_table *t, size_t n, const double *h, double *y, o3_rng *rng);
 
 /* The same draw from any source of 64-bit words, of which only the top 53
@@ -158,15 +158,18 @@ struct o3_route {  /* couplings below bound go to cell offset + (int)(h / step) 
   double inverse;  /* 1 / step */
   int64_t offset;
 };
-struct o3_cell {   /* a cell of the map and the first piece of its histogram */
+struct o3_cell {   /* a cell of the map and the first record of its histogram */
   double start;    /* its first coupling; after the last cell, infinity */
   int32_t histogram;
-  uint32_t first_piece;
+  uint32_t first_record;
 };
-struct o3_fast {   /* m < threshold: accepted at left + m * scale */
+/* The first try's view of piece k of a histogram, Nd_poi + 1 of them a
+   histogram, the last holding only its right end: the try at height m of
+   the box lands at y = left + m * scale, and lies under the squeeze
+   exactly when y is still below the next record's left. */
+struct o3_fast {
   double left;
   double scale;
-  uint64_t threshold;
 };
 struct o3_private;
 
@@ -223,7 +226,7 @@ static inline const struct o3_fast *o3_locate(const o3_table *t, double h,
   miss->cell = j;
   miss->k = p >> 53;
   miss->m = p & O3_LOW53;
-  return &fast[cells[j].first_piece + miss->k];
+  return &fast[cells[j].first_record + miss->k];
 }
 
 /* The first try: 1 and *y when it lies under the squeeze of its piece,
@@ -231,8 +234,11 @@ static inline const struct o3_fast *o3_locate(const o3_table *t, double h,
 static inline int o3_first_try(const o3_table *t, double h, uint64_t word,
                                double *y, o3_miss *miss) {
   const struct o3_fast *f = o3_locate(t, h, word, miss);
-  if (f != NULL && miss->m < f->threshold) {
-    *y = f->left + (double)miss->m * f->scale;
+  double at;
+  if (f == NULL) return 0;
+  at = f->left + (double)miss->m * f->scale;
+  if (at < f[1].left) {
+    *y = at;
     return 1;
   }
   return 0;

@@ -6,6 +6,8 @@
 int lattice_init(struct lattice *lat, int dim, int L) {
   size_t sites = (size_t)L;
   lat->spin = NULL;
+  lat->plane_field = NULL;
+  lat->plane_h = lat->plane_y = NULL;
   if (L < 2 || (dim != 1 && dim != 3)) return -1;
   if (dim == 3) {
     /* L^3 spins of 24 bytes must fit in a size_t. */
@@ -17,12 +19,26 @@ int lattice_init(struct lattice *lat, int dim, int L) {
   lat->sites = sites;
   lat->bonds = (size_t)dim * sites;
   lat->spin = (vec3 *)malloc(sites * sizeof(vec3));
-  return lat->spin != NULL ? 0 : -1;
+  /* A plane's sites of one parity: (L * L + 1) / 2 of a cubic lattice,
+     (L + 1) / 2 of a chain. */
+  lat->plane_field = (vec3 *)malloc(sites / (dim == 3 ? (size_t)L : 1) * sizeof(vec3));
+  lat->plane_h = (double *)malloc(sites / (dim == 3 ? (size_t)L : 1) * sizeof(double));
+  lat->plane_y = (double *)malloc(sites / (dim == 3 ? (size_t)L : 1) * sizeof(double));
+  if (lat->spin == NULL || lat->plane_field == NULL || lat->plane_h == NULL || lat->plane_y == NULL) {
+    lattice_free(lat);
+    return -1;
+  }
+  return 0;
 }
 
 void lattice_free(struct lattice *lat) {
   free(lat->spin);
+  free(lat->plane_field);
+  free(lat->plane_h);
+  free(lat->plane_y);
   lat->spin = NULL;
+  lat->plane_field = NULL;
+  lat->plane_h = lat->plane_y = NULL;
 }
 
 void lattice_align(struct lattice *lat) {

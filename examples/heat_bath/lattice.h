@@ -23,6 +23,10 @@ struct lattice {
   size_t sites;
   size_t bonds; /* dim per site: every site owns its bonds in +x, +y, +z */
   vec3 *spin;
+  /* The fields, couplings and y of one plane's sites of one parity, which
+     a checkerboard sweep draws together. */
+  vec3 *plane_field;
+  double *plane_h, *plane_y;
 };
 
 /* 0, or -1 when L < 2, dim is neither 1 nor 3, or there is no memory. */

@@ -6,6 +6,7 @@
 #define HEAT_BATH_Y_DRAW_H
 
 #include <math.h>
+#include <stddef.h>
 #include <stdint.h>
 
 #include "o3_sampler.h"
@@ -128,6 +129,18 @@ static inline double y_draw(struct y_source *src, enum y_method method, double h
     break;
   }
   return Y_NONE_VALUE;
+}
+
+/* y[i] for h[i], i < n, couplings known all at once: the tables draw them
+   together (o3_draw_many), the other methods one after the other. */
+static Y_DRAW_INLINE void y_draw_many(struct y_source *src, enum y_method method,
+                                      const double *h, double *y, size_t n) {
+  size_t i;
+  if (method == Y_TABLES) {
+    o3_draw_many(src->table, n, h, y, &src->rng);
+    return;
+  }
+  for (i = 0; i < n; ++i) y[i] = y_draw(src, method, h[i]);
 }
 
 #ifdef __cplusplus
