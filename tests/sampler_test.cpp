@@ -309,6 +309,35 @@ TEST(Bounds, BracketTheDensityWhereverTheHistogramServes) {
   }
 }
 
+// The first try takes the heights under its piece's squeeze and no other:
+// the first height above it lands at the next record's left or beyond, even
+// for the narrow pieces next to 1 at large couplings, and heights well under
+// it land inside the piece.
+TEST(Bounds, TheFirstTryStopsAtTheSqueeze) {
+  for (const char* answers : {"0 20 10", "0 3200 10", "3000 3200 1"}) {
+    SCOPED_TRACE(answers);
+    sampler s(made_table(answers));
+    const o3_table* t = s.c_table();
+    const std::size_t nd = t->nd;
+    int tested = 0;
+    for (int g = 0; g < s.histogram_count(); ++g) {
+      for (std::size_t k = 0; k < nd; ++k) {
+        const o3_fast* f = &t->fast[static_cast<std::size_t>(g) * (nd + 1) + k];
+        const double squeeze = t->rest->pieces[static_cast<std::size_t>(g) * nd + k].squeeze;
+        if (!(squeeze > 1e-6)) continue;
+        const auto above = static_cast<std::uint64_t>(std::ceil(squeeze * 0x1p53));
+        const auto under = static_cast<std::uint64_t>(squeeze * (1.0 - 1e-6) * 0x1p53);
+        ASSERT_GE(f->left + static_cast<double>(above) * f->scale, f[1].left)
+            << "histogram " << g << " piece " << k;
+        ASSERT_LT(f->left + static_cast<double>(under) * f->scale, f[1].left)
+            << "histogram " << g << " piece " << k;
+        ++tested;
+      }
+    }
+    EXPECT_GT(tested, 0);
+  }
+}
+
 // The mean of y for coupling h, coth h - 1/h, and its standard deviation,
 // from the variance 1/h^2 - 1/sinh^2 h (1/3 at h = 0).
 double mean_of(double h) { return h == 0.0 ? 0.0 : 1.0 / std::tanh(h) - 1.0 / h; }
