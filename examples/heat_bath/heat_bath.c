@@ -19,7 +19,7 @@ static void print_estimate(const char *name, struct estimate e, const char *unit
 }
 
 static int needs_table(enum y_method method) {
-  return method == Y_TABLES || method == Y_TABLES_INLINE;
+  return method == Y_TABLES || method == Y_TABLES_COUNTED;
 }
 
 static o3_table *open_table(const char *path) {
@@ -42,6 +42,7 @@ static int simulate(const struct options *opt) {
   struct run_result result;
   src.method = opt->method;
   src.table = NULL;
+  src.tries = 0;
   if (needs_table(opt->method) && (src.table = open_table(path)) == NULL) return 1;
 
   printf("O(3) heat bath: %s, L = %d, beta = %g\n", run->dim == 1 ? "chain" : "cubic lattice",

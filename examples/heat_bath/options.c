@@ -26,7 +26,7 @@ const char heat_bath_usage[] =
     "  --seed        seed of the xoshiro256** generator (1)\n"
     "  --table       the O3.res to draw from (O3.res); with --time, one or more\n"
     "  --draw        tables: o3_draw from the table (default)\n"
-    "                tables-inline: the library's inline first try, then o3_after_miss\n"
+    "                tables-counted: the same draws, the tries of the tables counted\n"
     "                inversion: exact inversion of the distribution of y\n"
     "                exponential: y = 1 - E/h, E exponential, redrawn while E > 2h\n"
     "  --order       sequential (memory order) or checkerboard (one parity, then the other)\n"
@@ -147,7 +147,7 @@ static int take(struct options *opt, const char *name, const char *value, char *
   } else if (strcmp(name, "--draw") == 0) {
     if (y_method_parse(value, &opt->method) != 0 || opt->method == Y_NONE) {
       return fail(message, size,
-                  "--draw must be tables, tables-inline, inversion or exponential", value);
+                  "--draw must be tables, tables-counted, inversion or exponential", value);
     }
   } else if (strcmp(name, "--order") == 0) {
     if (sweep_order_parse(value, &opt->run.order) != 0) {

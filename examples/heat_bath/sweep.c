@@ -106,8 +106,8 @@ void sweep(struct lattice *lat, double beta, enum sweep_order order, struct y_so
   case Y_TABLES:
     sweep_with(lat, beta, order, src, Y_TABLES, h_record);
     break;
-  case Y_TABLES_INLINE:
-    sweep_with(lat, beta, order, src, Y_TABLES_INLINE, h_record);
+  case Y_TABLES_COUNTED:
+    sweep_with(lat, beta, order, src, Y_TABLES_COUNTED, h_record);
     break;
   case Y_INVERSION:
     sweep_with(lat, beta, order, src, Y_INVERSION, h_record);

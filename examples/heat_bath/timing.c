@@ -21,17 +21,14 @@ struct variant {
 };
 
 static int make_variants(struct variant *v, o3_table *const *tables, int table_count) {
-  static const enum y_method table_methods[2] = {Y_TABLES, Y_TABLES_INLINE};
-  int n = 0, k, j;
+  int n = 0, k;
   v[n].src.method = Y_INVERSION;
   v[n++].table = -1;
   v[n].src.method = Y_EXPONENTIAL;
   v[n++].table = -1;
   for (k = 0; k < table_count; ++k) {
-    for (j = 0; j < 2; ++j) {
-      v[n].src.method = table_methods[j];
-      v[n++].table = k;
-    }
+    v[n].src.method = Y_TABLES;
+    v[n++].table = k;
   }
   v[n].src.method = Y_NONE;
   v[n++].table = -1;
@@ -107,8 +104,8 @@ static double replay(struct y_source *src, const double *h, size_t n, int chaine
   switch (src->method) {
   case Y_TABLES:
     return replay_with(src, Y_TABLES, h, n, chained);
-  case Y_TABLES_INLINE:
-    return replay_with(src, Y_TABLES_INLINE, h, n, chained);
+  case Y_TABLES_COUNTED:
+    return replay_with(src, Y_TABLES_COUNTED, h, n, chained);
   case Y_INVERSION:
     return replay_with(src, Y_INVERSION, h, n, chained);
   case Y_EXPONENTIAL:

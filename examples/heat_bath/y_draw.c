@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-static const char *const names[] = {"tables", "tables-inline", "inversion", "exponential",
+static const char *const names[] = {"tables", "tables-counted", "inversion", "exponential",
                                     "none"};
 
 const char *y_method_name(enum y_method method) {

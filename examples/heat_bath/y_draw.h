@@ -17,7 +17,7 @@ extern "C" {
 
 enum y_method {
   Y_TABLES,        /* o3_draw from an O3.res */
-  Y_TABLES_INLINE, /* the header's inline first try, o3_after_miss after a miss */
+  Y_TABLES_COUNTED, /* the same draws, the tries they make counted in tries */
   Y_INVERSION,     /* exact inversion of the distribution function */
   Y_EXPONENTIAL,   /* y = 1 - E/h, E exponential, redrawn while E > 2h */
   Y_NONE           /* a fixed y: not a sampler, times the rest of the update */
@@ -31,9 +31,10 @@ struct y_source {
   enum y_method method;
   o3_table *table; /* the table methods only; the caller opens and closes it */
   o3_rng rng;      /* every uniform of the simulation, the azimuth's too */
+  uint64_t tries;  /* of the tables, by Y_TABLES_COUNTED */
 };
 
-/* "tables", "tables-inline", "inversion", "exponential", "none". */
+/* "tables", "tables-counted", "inversion", "exponential", "none". */
 const char *y_method_name(enum y_method method);
 /* 0 and *method, or -1 for a name that is none of these. */
 int y_method_parse(const char *name, enum y_method *method);
@@ -115,11 +116,13 @@ static inline double y_draw(struct y_source *src, enum y_method method, double h
   switch (method) {
   case Y_TABLES:
     return o3_draw(src->table, h, &src->rng);
-  case Y_TABLES_INLINE: {
+  case Y_TABLES_COUNTED: {
+    /* The draw of o3_draw in its two parts, the first try inline. */
     o3_miss miss;
     double y;
-    if (o3_first_try(src->table, h, o3_rng_next(&src->rng), &y, &miss)) return y;
-    return o3_after_miss(src->table, h, &miss, y_rng_word, &src->rng, NULL);
+    const int hit = o3_first_try(src->table, h, o3_rng_next(&src->rng), &y, &miss);
+    if (miss.cell >= 0) ++src->tries;
+    return hit ? y : o3_after_miss(src->table, h, &miss, y_rng_word, &src->rng, &src->tries);
   }
   case Y_INVERSION:
     return y_by_inversion(h, uniform53(&src->rng));

@@ -60,10 +60,10 @@ TEST(YDraw, EveryMethodFollowsTheExactDistribution) {
   table_ptr table = open_table(tables + "/to20/O3.res");
   ASSERT_TRUE(table);
   const double couplings[] = {0.0, 1e-300, 1e-9, 0.3, 0.4999, 0.5, 2.0, 19.9};
-  const y_method methods[] = {Y_TABLES, Y_TABLES_INLINE, Y_INVERSION, Y_EXPONENTIAL};
+  const y_method methods[] = {Y_TABLES, Y_TABLES_COUNTED, Y_INVERSION, Y_EXPONENTIAL};
   for (const y_method method : methods) {
     for (const double h : couplings) {
-      y_source src{method, table.get(), {}};
+      y_source src{method, table.get(), {}, 0};
       o3_rng_seed(&src.rng, 7);
       std::vector<double> draws(100000);
       for (double &y : draws) y = y_draw(&src, method, h);
@@ -153,7 +153,7 @@ TEST(Sweep, EveryOrderVisitsEverySiteOnce) {
         lattice lat;
         ASSERT_EQ(lattice_init(&lat, dim, L), 0);
         lattice_align(&lat);
-        y_source src{Y_INVERSION, nullptr, {}};
+        y_source src{Y_INVERSION, nullptr, {}, 0};
         o3_rng_seed(&src.rng, 3);
         std::vector<double> h(lat.sites + 1, -1.0);
         sweep(&lat, 0.0, order, &src, h.data());
@@ -178,7 +178,7 @@ TEST(Sweep, FirstCheckerboardPassSeesTheNeighboursOfTheStart) {
     for (const int L : {2, 4, 6}) {
       lattice lat;
       ASSERT_EQ(lattice_init(&lat, dim, L), 0);
-      y_source src{Y_INVERSION, nullptr, {}};
+      y_source src{Y_INVERSION, nullptr, {}, 0};
       o3_rng_seed(&src.rng, 5);
       lattice_randomise(&lat, &src.rng);
       const int ly = dim == 3 ? L : 1;
