@@ -9,7 +9,7 @@
 namespace o3 {
 
 inline constexpr const char* usage_line =
-    "usage: o3tables [--h0 X] [--hmax Y] [--losses P] [--yes] [-h|--help] "
+    "usage: o3tables [--h0 X] [--hmax Y] [--losses P] [--yes] [--keep-losses] [-h|--help] "
     "[--version] | o3tables check [FILE] [--seed N] [--draws N] [--svg FILE] "
     "[--at H] [--data FILE] | o3tables emit [--lang c|fortran|all] [--out DIR] [FILE]";
 
@@ -21,11 +21,13 @@ struct run_options {
   std::optional<std::string> answers[question_count];
   std::string options[question_count];  // the option that gave each answer
   std::string error;  // for usage_error: one line naming the argument, escaped
+  bool keep_losses = false;  // --keep-losses
 };
 
 // The arguments after the program name. --h0, --hmax and --losses take a
 // value as the next argument or after "="; --yes answers the continue prompt
-// with 1; -h is --help. --help wins over --version; the first faulty
+// with 1; --keep-losses asks stage 2 to keep every histogram's loss at or
+// below the losses where it can; -h is --help. --help wins over --version; the first faulty
 // argument wins over both, an unknown option named with the nearest known
 // one when there is one near enough.
 run_options parse_run_options(int argc, const char* const* argv);

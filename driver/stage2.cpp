@@ -1,6 +1,7 @@
 // Stage 2: the histograms and the result file O3.res.
 #include "driver/stage2.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -93,7 +94,27 @@ void print_closing_advice() {
 
 }  // namespace
 
-int main_2() {
+// The histograms searched again to keep the asked losses, and those still
+// above them: the least loss that Nd_poi pieces reach there.
+struct kept_losses {
+  int searched = 0;
+  int above = 0;
+  double first_above = 0.0;  // the least coupling of those
+  double worst = 0.0;        // their largest loss
+};
+
+void print_kept(const kept_losses& k, double losses, int Nd_poi) {
+  std::printf("\nlosses kept at or below %f%%: %d histograms searched again", losses,
+              k.searched);
+  if (k.above == 0) {
+    std::printf(", none left above\n");
+  } else {
+    std::printf(", %d left above, from H=%f, at most %f%%: the least that %d pieces "
+                "reach there\n", k.above, k.first_above, k.worst, Nd_poi);
+  }
+}
+
+int main_2(const stage2_settings& settings) {
   precision();
   o3::Acc_interval = 0.1;
   o3::Acc_ridders = 1e-8;
@@ -124,6 +145,9 @@ int main_2() {
   std::vector<double> x(work_capacity);
   std::vector<double> f1(work_capacity);
   progress_line progress(grid.count);
+  // The losses asked, as the first line of O3.res gives them.
+  const double losses = (grid.f - 1.0) * 200.0;
+  kept_losses kept;
   for (int i = 0; i <= N_histogram; ++i) {
     o3::H = grid.H[static_cast<std::size_t>(i)];
     if (o3::H > largest_coupling) too_large_coupling(i);
@@ -142,6 +166,15 @@ int main_2() {
       const double I = qromb(g1, -1.0, 1.0);
       m = I / static_cast<double>(Nd_poi);
       c = finish_partition(m, x.data(), f1.data(), &a, Nd_poi).factor;
+      if (settings.keep_losses && (a / m - 1.0) * 100.0 > losses) {
+        ++kept.searched;
+        keep_losses(m, x.data(), f1.data(), &a, Nd_poi, losses, &c);
+        const double loss = (a / m - 1.0) * 100.0;
+        if (loss > losses) {
+          if (kept.above++ == 0) kept.first_above = o3::H;
+          kept.worst = std::max(kept.worst, loss);
+        }
+      }
     }
     progress.before_output();
     if (o3::H != 0.0) std::printf("factor=%f\n", c);
@@ -158,6 +191,7 @@ int main_2() {
     progress.update(i + 1);
   }
   progress.finish();
+  if (settings.keep_losses) print_kept(kept, losses, Nd_poi);
   // A log that cannot be written fails the run before O3.res is replaced.
   check_standard_output();
   commit_staged(result, result_file_name);

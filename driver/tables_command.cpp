@@ -86,7 +86,9 @@ int run_tables(int argc, const char* const* argv) {
     if (stage1(tables) == 1) break;
   }
   print_dash_line();
-  main_2();
+  stage2_settings settings;
+  settings.keep_losses = options.keep_losses;
+  main_2(settings);
   check_standard_output();
   return 0;
 }

@@ -1,7 +1,10 @@
 // The choice between the usual and the narrow end of the search.
 #include "partition/finish.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "driver/run_parameters.h"
 #include "numeric/fatal.h"
@@ -34,6 +37,39 @@ finished finish_partition(double m, double* x, double* f1, double* a,
   }
   if (c.result == correction::below_density) envelope_failure(x, f1, c.piece);
   return {c.factor, narrowed};
+}
+
+bool keep_losses(double m, double* x, double* f1, double* a, int Nd_poi,
+                 double losses, double* envelope) {
+  const auto points = static_cast<std::size_t>(Nd_poi) + 1;
+  const auto loss_of = [m](double area) { return (area / m - 1.0) * 100.0; };
+  const std::vector<double> given(x, x + points);
+  std::vector<double> best;
+  double best_area = *a;
+  search_end end = narrow_end(Nd_poi, m);
+  for (int tightened = 0; tightened <= 3 && loss_of(best_area) > losses; ++tightened) {
+    if (tightened > 0) {
+      // A strip nearer to 1 and a tighter stop leave the last piece less to
+      // widen when it is pinned to 1, the rest of the excess.
+      end.strip /= 10.0;
+      end.close_enough /= 10.0;
+      end.accuracy = std::fmin(end.accuracy, end.close_enough);
+      end.ridders = std::fmin(end.ridders, end.close_enough / 10.0);
+    }
+    o3::Xlimit = 1.0 + end.strip;
+    x[0] = -1.0;
+    double area = find_a(m, x, Nd_poi, end);
+    const correction c = try_corrections(x, f1, &area, Nd_poi, end.strip);
+    if (c.result == correction::done && loss_of(area) < loss_of(best_area)) {
+      best.assign(x, x + points);
+      best_area = area;
+      *envelope = c.factor;
+    }
+  }
+  std::copy(best.empty() ? given.begin() : best.begin(),
+            best.empty() ? given.end() : best.end(), x);
+  *a = best_area;
+  return !best.empty();
 }
 
 }  // namespace o3

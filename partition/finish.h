@@ -19,4 +19,15 @@ struct finished {
 finished finish_partition(double m, double* x, double* f1, double* a,
                           int Nd_poi);
 
+// For a histogram that finish_partition left in x and *a with a loss above
+// `losses` (percent; the loss is 100 (a/m - 1)): searched again with the
+// narrow end, then with its strip and tolerance a tenth as large, up to
+// three times, while the loss stays above. Each partition must pass the
+// corrections' envelope check, or is passed over. The first at or below
+// `losses` is kept, or failing that the one of least loss: true, with
+// *envelope its envelope factor; false when none had less loss than the one
+// given, which x and *a then hold again. Reads and writes Xlimit.
+bool keep_losses(double m, double* x, double* f1, double* a, int Nd_poi,
+                 double losses, double* envelope);
+
 }  // namespace o3
