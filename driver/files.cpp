@@ -43,12 +43,6 @@ std::FILE* open_input(const char* name) {
   return file;
 }
 
-int standard_output_error() {
-  errno = 0;
-  if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return 0;
-  return errno != 0 ? errno : EIO;
-}
-
 void check_standard_output() {
   const int error = standard_output_error();
   if (error != 0) file_error("cannot write", "standard output",

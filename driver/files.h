@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "common/staged_file.h"
+#include "common/standard_output.h"
 
 namespace o3 {
 
@@ -29,8 +30,5 @@ std::FILE* open_input(const char* name);
 // when it or an earlier write to it failed (a full device, a closed pipe
 // whose SIGPIPE is ignored), so that a job's log never ends in silence.
 void check_standard_output();
-
-// The same without ending the run: 0, or the errno value of the failure.
-int standard_output_error();
 
 }  // namespace o3

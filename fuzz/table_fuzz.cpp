@@ -37,6 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (!(y >= -1.0 && y <= 1.0)) std::abort();
     }
   }
+  // And all of them at once, as a checkerboard sweep draws them.
+  double y[sizeof hs / sizeof hs[0]];
+  o3_draw_many(t, sizeof hs / sizeof hs[0], hs, y, &rng);
+  for (const double v : y) {
+    if (!(v >= -1.0 && v <= 1.0)) std::abort();
+  }
   o3_close(t);
   return 0;
 }

@@ -55,6 +55,32 @@ TEST(SubcommandsE2e, TakeHelpAndSayWhatIsWrongWithAnArgument) {
   }
 }
 
+// A report that never reaches standard output is a failure; a table's name
+// is data, never code: emit writes the same files whatever it is called.
+TEST(SubcommandsE2e, AFullDeviceFailsAndANameStaysOutOfTheCode) {
+  tool_run t;
+  t.run("", short_run);
+  ASSERT_EQ(t.status, 0);
+  const std::string odd = "x\nend module o3_sampler\nmodule evil.res";
+  t.put(odd, t.file("O3.res"));
+  t.run("", {"emit", "--out", "named", odd});
+  ASSERT_EQ(t.status, 0) << t.err;
+  t.run("", {"emit", "--out", "plain"});
+  for (const char* name : {"o3_sampler.h", "o3_sampler.c", "o3_sampler.f90"}) {
+    EXPECT_EQ(t.file(std::string("named/") + name), t.file(std::string("plain/") + name)) << name;
+  }
+  EXPECT_EQ(t.file("named/o3_sampler.f90").find("evil"), std::string::npos);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"check", "--draws", "1000"},
+        std::vector<std::string>{"emit", "--out", "full"}}) {
+    SCOPED_TRACE(args[0]);
+    t.stdout_path = "/dev/full";
+    t.run("", args);
+    EXPECT_EQ(t.status, 1);
+    EXPECT_EQ(t.err, "o3tables " + args[0] + ": cannot write standard output: No space left on device\n");
+  }
+}
+
 TEST(SubcommandsE2e, OutputsNeverReplaceTheTableNorWriteThroughALink) {
   tool_run t;
   t.run("", short_run);
