@@ -20,6 +20,7 @@
 #include "numeric/romberg.h"
 #include "partition/corrections.h"
 #include "partition/finish.h"
+#include "sampler/o3_format.h"
 
 namespace o3 {
 namespace {
@@ -57,23 +58,17 @@ void copy_snippet_file(std::FILE* out, int n) {
 void write_header(std::FILE* out, const grid_file& grid, int Nd_poi) {
   const int N_histogram = grid.count - 1;
   const int N_H_max = grid.n + 5;
-  std::fprintf(out, "-> O(3) with H0=%f -> H_max=%f and loss=%f%%\n",
-               grid.H0, grid.H_max, (grid.f - 1.0) * 200.0);
-  std::fputs("------------------------------------------------------\n", out);
-  std::fputs("----> 1. copy these lines (do not remove!) -----------------\n",
-             out);
-  std::fputs("--> a. in C: at the beginning of the main program \n", out);
-  std::fprintf(out, "#define Nd_poi                   %d    // nb of points "
-               "of each histogram\n", Nd_poi);
-  std::fprintf(out, "#define N_histogram              %d    // nb of "
-               "histograms\n", N_histogram);
-  std::fprintf(out, "#define N_H_max                 %d    // real H -> (int) "
-               "-> value of H of histogram \n", N_H_max);
-  std::fputs("-\n", out);
-  std::fputs("--> b. in FORTRAN: replace everywhere  \n", out);
-  std::fprintf(out, "PARAMETER(Nd_poi=%d,N_hist=%d,N_O_m=%d)\n", Nd_poi,
-               N_histogram, N_H_max);
-  std::fputs("-\n", out);
+  std::fprintf(out, O3_TITLE, grid.H0, grid.H_max, (grid.f - 1.0) * 200.0);
+  std::fputs(O3_RULE, out);
+  std::fputs(O3_COPY_HEAD, out);
+  std::fputs(O3_HEAD_IN_C, out);
+  std::fprintf(out, O3_DEFINE_ND_POI, Nd_poi);
+  std::fprintf(out, O3_DEFINE_N_HISTOGRAM, N_histogram);
+  std::fprintf(out, O3_DEFINE_N_H_MAX, N_H_max);
+  std::fputs(O3_DASH, out);
+  std::fputs(O3_HEAD_IN_FORTRAN, out);
+  std::fprintf(out, O3_PARAMETER, Nd_poi, N_histogram, N_H_max);
+  std::fputs(O3_DASH, out);
 }
 
 [[noreturn]] void too_large_coupling(int i) {
@@ -140,7 +135,7 @@ int main_2(const stage2_settings& settings) {
   write_header(out, grid, Nd_poi);
   copy_snippet_file(out, grid.n);
   const int N_histogram = grid.count - 1;
-  std::fprintf(out, "%d\n", N_histogram);
+  std::fprintf(out, O3_COUNT, N_histogram);
 
   std::vector<double> x(work_capacity);
   std::vector<double> f1(work_capacity);
@@ -182,10 +177,10 @@ int main_2(const stage2_settings& settings) {
     std::printf("Histogram=%d, H=%f, number of pts=%d, loss=%f%%\n", i, o3::H,
                 Nd_poi, loss);
     errno = 0;
-    std::fprintf(out, "%d %f %d %f %20.16e\n", i,
+    std::fprintf(out, O3_RECORD, i,
                  grid.H[static_cast<std::size_t>(i)], Nd_poi, loss, a);
     for (int k = 0; k <= Nd_poi; ++k) {
-      std::fprintf(out, "%20.16e\n", x[static_cast<std::size_t>(k)]);
+      std::fprintf(out, O3_POINT, x[static_cast<std::size_t>(k)]);
     }
     check_written(out, result_file_name);
     progress.update(i + 1);

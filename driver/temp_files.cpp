@@ -2,6 +2,7 @@
 #include "driver/temp_files.h"
 
 #include "driver/run_parameters.h"
+#include "sampler/o3_format.h"
 
 namespace o3 {
 namespace {
@@ -20,31 +21,26 @@ void write_grid_head(std::FILE* out, const double* grid, int N) {
 }
 
 void write_snippet(std::FILE* out, const int* cst) {
-  std::fputs("----> 2. copy these lines at the beginning of the subroutine "
-             "FA_O3 --\n", out);
-  std::fputs("--> a. In C \n", out);
+  std::fputs(O3_COPY_SNIPPET, out);
+  std::fputs(O3_SNIPPET_IN_C, out);
   for (int k = 1; k <= o3::N_DH; ++k) {
-    if (k >= 2) std::fputs("else ", out);
-    std::fprintf(out, "if(h<%f ) j=%d+(int)(h/%f);\n", upper_bound(k), cst[k],
-                 o3::D_Hn[k]);
+    if (k >= 2) std::fputs(O3_C_ELSE, out);
+    std::fprintf(out, O3_C_LOOKUP, upper_bound(k), cst[k], o3::D_Hn[k]);
   }
-  std::fprintf(out, "else {printf(\"H must be < %f\\n\"); exit(-1);}\n",
-               o3::H_max);
-  std::fputs("-\n", out);
-  std::fputs("--> b. In FORTRAN \n", out);
+  std::fprintf(out, O3_C_CLOSE, o3::H_max);
+  std::fputs(O3_DASH, out);
+  std::fputs(O3_SNIPPET_IN_FORTRAN, out);
   for (int k = 1; k <= o3::N_DH; ++k) {
-    if (k >= 2) std::fputs("ELSE ", out);
-    std::fprintf(out, "IF(h.LT.%f ) THEN \n\t j=%d+int(h/%f)\n",
-                 upper_bound(k), cst[k], o3::D_Hn[k]);
+    if (k >= 2) std::fputs(O3_FORTRAN_ELSE, out);
+    std::fprintf(out, O3_FORTRAN_LOOKUP, upper_bound(k), cst[k], o3::D_Hn[k]);
   }
-  std::fprintf(out, "ELSE \n\tWRITE(6,*) \"H must be < %f\"\n\tSTOP\nENDIF\n",
-               o3::H_max);
-  std::fputs(end_copy_line, out);
+  std::fprintf(out, O3_FORTRAN_CLOSE, o3::H_max);
+  std::fputs(O3_END_COPY, out);
 }
 
 void write_map(std::FILE* out, const map_entry* map, int n) {
-  std::fprintf(out, "%d\n", n);
-  for (int e = 0; e < n; ++e) std::fprintf(out, "%d %d\n", map[e].j, map[e].g);
+  std::fprintf(out, O3_COUNT, n);
+  for (int e = 0; e < n; ++e) std::fprintf(out, O3_MAP_ENTRY, map[e].j, map[e].g);
 }
 
 }  // namespace o3

@@ -4,14 +4,14 @@
 #include <cstdio>
 
 #include "driver/grid_search.h"
+#include "sampler/o3_format.h"
 
 namespace o3 {
 
 inline constexpr const char* grid_file_name = "temp2.tmp";
 inline constexpr const char* snippet_file_name = "temp1.tmp";
 // The last line of temp1.tmp's lookup snippet; the histogram map follows.
-inline constexpr const char* end_copy_line =
-    "$------------------- end copy ------------------------\n";
+inline constexpr const char* end_copy_line = O3_END_COPY;
 
 // temp2.tmp up to its last line: "H0 H_max", "N+1 factor", then "i grid[i]"
 // for i = 0..N.

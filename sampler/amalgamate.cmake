@@ -3,11 +3,13 @@
 # source without its include of it.
 #   cmake -DSOURCE_DIR=<sampler/> -DOUTPUT=<file> -P amalgamate.cmake
 set(parts o3_read.c o3_validate.c o3_prepare.c o3_draw.c o3_open.c)
+file(READ ${SOURCE_DIR}/o3_format.h format)
 file(READ ${SOURCE_DIR}/o3_internal.h text)
-set(joined "/* o3_sampler.c: the o3tables sampler in one C99 file, made from its\n   sources; compile it with -ffp-contract=off beside o3_sampler.h. */\n\n${text}")
+set(joined "/* o3_sampler.c: the o3tables sampler in one C99 file, made from its\n   sources; compile it with -ffp-contract=off beside o3_sampler.h. */\n\n${text}\n${format}")
 foreach(part ${parts})
   file(READ ${SOURCE_DIR}/${part} text)
   string(REPLACE "#include \"o3_internal.h\"\n" "" text "${text}")
+  string(REPLACE "#include \"o3_format.h\"\n" "" text "${text}")
   string(APPEND joined "\n/* ---- ${part} ---- */\n${text}")
 endforeach()
 file(WRITE ${OUTPUT}.new "${joined}")

@@ -2,6 +2,8 @@
    tool writes, so that a damaged line is refused where it stands. */
 #include "o3_internal.h"
 
+#include "o3_format.h"
+
 #include <errno.h>
 #include <locale.h>
 #include <math.h>
@@ -140,9 +142,25 @@ static int next_line(struct lines *l, const char *form) {
 }
 
 /* ------------------------------------------------------------------------ */
-/* Forms: "%d" an integer, "%f" a real with six decimals (printf's "%f"),
-   "%e" a real as printf's "%20.16e", "%%" a percent sign, any other
-   character itself. */
+/* Forms are the printf formats of o3_format.h, a line at a time: "%d" an
+   integer, "%f" a real with six decimals, "%20.16e" a real right-aligned in
+   a field of 20, "%%" a percent sign, any other character itself; a line
+   ends at its '\n'. */
+
+/* The length of the conversion at form and its kind ('d', 'f', 'e' or
+   '%'); 0 when form does not start one. */
+static size_t conversion(const char *form, char *kind) {
+  if (form[0] != '%') return 0;
+  if (form[1] == 'd' || form[1] == 'f' || form[1] == '%') {
+    *kind = form[1];
+    return 2;
+  }
+  if (strncmp(form, "%20.16e", 7) == 0) {
+    *kind = 'e';
+    return 7;
+  }
+  return 0;
+}
 
 static int digits(const char *s, size_t *i) {
   const size_t start = *i;
@@ -180,15 +198,18 @@ static double real_of(const char *s, size_t n) {
   return strtod(text, NULL);
 }
 
-/* Matches the whole line against form, storing the numbers in order. */
-static int match(const char *line, const char *form, double *values) {
+/* Matches the whole line against the form's line at *form, storing its
+   numbers at *values; on success *form and *values are past them. */
+static int match(const char *line, const char **form, double **values) {
+  const char *f = *form;
+  double *v = *values;
   size_t at = 0;
-  for (; *form != '\0'; ++form) {
-    if (form[0] == '%' && form[1] != '\0' && strchr("dfe", form[1]) != NULL) {
-      const char kind = *++form;
+  while (*f != '\0' && *f != '\n') {
+    char kind = 0;
+    const size_t length = conversion(f, &kind);
+    if (length > 0 && kind != '%') {
       size_t n;
       if (kind == 'e') {
-        /* right-aligned in a field of 20 */
         size_t blanks = 0;
         while (line[at + blanks] == ' ') ++blanks;
         n = number_at(line + at + blanks, kind);
@@ -198,49 +219,53 @@ static int match(const char *line, const char *form, double *values) {
         n = number_at(line + at, kind);
         if (n == 0) return 0;
       }
-      *values++ = real_of(line + at, n);
+      *v++ = real_of(line + at, n);
       at += n;
+      f += length;
     } else {
-      if (form[0] == '%' && form[1] == '%') ++form;
-      if (line[at] != *form) return 0;
+      if (line[at] != *f) return 0;
       ++at;
+      f += length > 0 ? 2 : 1;
     }
   }
-  return line[at] == '\0';
+  if (line[at] != '\0') return 0;
+  *form = *f == '\n' ? f + 1 : f;
+  *values = v;
+  return 1;
 }
 
-/* The form in words for a message: every number as <integer> or <real>,
-   a tab as \t. */
+/* The form's line at form in words for a message: every number as
+   <integer> or <real>, a tab as \t. */
 static void describe(const char *form, char *out, size_t room) {
   size_t n = 0;
   out[n++] = '"';
-  for (; *form != '\0' && n + 12 < room; ++form) {
-    const char *piece = NULL;
+  while (*form != '\0' && *form != '\n' && n + 12 < room) {
+    char kind = 0;
+    const size_t length = conversion(form, &kind);
+    const char *piece = kind == 'd' ? "<integer>" : kind == '%' ? "%" : "<real>";
     char one[2] = {0, 0};
-    if (form[0] == '%' && form[1] == 'd') piece = "<integer>";
-    else if (form[0] == '%' && (form[1] == 'f' || form[1] == 'e')) piece = "<real>";
-    else if (form[0] == '%' && form[1] == '%') piece = "%";
-    else if (form[0] == '\t') piece = "\\t";
-    if (piece != NULL && form[0] == '%') ++form;
-    if (piece == NULL) {
+    if (length == 0) {
       one[0] = *form;
-      piece = one;
+      piece = *form == '\t' ? "\\t" : one;
     }
     while (*piece != '\0' && n + 2 < room) out[n++] = *piece++;
+    form += length > 0 ? length : 1;
   }
   out[n++] = '"';
   out[n] = '\0';
 }
 
-/* Reads the next line, which must have the given form. */
-static int expect(struct lines *l, const char *form, double *values) {
+/* Reads the lines of a format, each of which must match its line. */
+static int expect(struct lines *l, const char *format, double *values) {
   char want[160];
   char what[200];
-  if (!next_line(l, form)) return 0;
-  if (!match(l->text, form, values)) {
-    describe(form, want, sizeof want);
-    snprintf(what, sizeof what, "expected %s", want);
-    return o3_fail(l->e, O3_REFUSED, l->path, l->number, what);
+  while (*format != '\0') {
+    if (!next_line(l, format)) return 0;
+    if (!match(l->text, &format, &values)) {
+      describe(format, want, sizeof want);
+      snprintf(what, sizeof what, "expected %s", want);
+      return o3_fail(l->e, O3_REFUSED, l->path, l->number, what);
+    }
   }
   return 1;
 }
@@ -276,28 +301,28 @@ static int no_memory(struct lines *l) {
 
 static int read_header(struct lines *l, struct o3_file *f) {
   double v[3], w[3];
-  if (!expect(l, "-> O(3) with H0=%f -> H_max=%f and loss=%f%%", v)) return 0;
+  if (!expect(l, O3_TITLE, v)) return 0;
   f->h0 = v[0];
   f->h_max = v[1];
   f->losses = v[2];
   if (!(f->h0 >= 0.0)) return refuse(l, "H0 must be at least 0");
   if (!(f->h_max > f->h0)) return refuse(l, "H_max must be above H0");
   if (!(f->losses > 0.0)) return refuse(l, "the losses must be above 0");
-  if (!expect(l, "------------------------------------------------------", NULL) ||
-      !expect(l, "----> 1. copy these lines (do not remove!) -----------------", NULL) ||
-      !expect(l, "--> a. in C: at the beginning of the main program ", NULL) ||
-      !expect(l, "#define Nd_poi                   %d    // nb of points of each histogram", &v[0]) ||
-      !expect(l, "#define N_histogram              %d    // nb of histograms", &v[1]) ||
-      !expect(l, "#define N_H_max                 %d    // real H -> (int) -> value of H of histogram ", &v[2]) ||
-      !expect(l, "-", NULL) ||
-      !expect(l, "--> b. in FORTRAN: replace everywhere  ", NULL) ||
-      !expect(l, "PARAMETER(Nd_poi=%d,N_hist=%d,N_O_m=%d)", w)) {
+  if (!expect(l, O3_RULE, NULL) ||
+      !expect(l, O3_COPY_HEAD, NULL) ||
+      !expect(l, O3_HEAD_IN_C, NULL) ||
+      !expect(l, O3_DEFINE_ND_POI, &v[0]) ||
+      !expect(l, O3_DEFINE_N_HISTOGRAM, &v[1]) ||
+      !expect(l, O3_DEFINE_N_H_MAX, &v[2]) ||
+      !expect(l, O3_DASH, NULL) ||
+      !expect(l, O3_HEAD_IN_FORTRAN, NULL) ||
+      !expect(l, O3_PARAMETER, w)) {
     return 0;
   }
   if (w[0] != v[0] || w[1] != v[1] || w[2] != v[2]) {
     return refuse(l, "the PARAMETER line differs from the #define lines");
   }
-  if (!expect(l, "-", NULL)) return 0;
+  if (!expect(l, O3_DASH, NULL)) return 0;
   if (!in_range(v[0], 1, O3_MAX_ND)) {
     return o3_fail(l->e, O3_REFUSED, l->path, 5, "Nd_poi must be from 1 to 600");
   }
@@ -318,24 +343,26 @@ static int read_header(struct lines *l, struct o3_file *f) {
 static int read_lookup(struct lines *l, struct o3_file *f) {
   double v[3];
   int k;
-  if (!expect(l, "----> 2. copy these lines at the beginning of the subroutine FA_O3 --", NULL) ||
-      !expect(l, "--> a. In C ", NULL)) {
+  if (!expect(l, O3_COPY_SNIPPET, NULL) ||
+      !expect(l, O3_SNIPPET_IN_C, NULL)) {
     return 0;
   }
   f->lookup_line = l->number + 1;
   for (;;) {
-    const char *form = f->lookups == 0 ? "if(h<%f ) j=%d+(int)(h/%f);"
-                                       : "else if(h<%f ) j=%d+(int)(h/%f);";
+    const char *form = f->lookups == 0 ? O3_C_LOOKUP : O3_C_ELSE O3_C_LOOKUP;
+    const char *at = O3_C_CLOSE;
+    double *out = v;
     struct o3_lookup *p = &f->lookup[f->lookups];
     if (!next_line(l, form)) return 0;
-    if (f->lookups > 0 &&
-        match(l->text, "else {printf(\"H must be < %f\\n\"); exit(-1);}", v)) {
+    if (f->lookups > 0 && match(l->text, &at, &out)) {
       if (v[0] != f->h_max || f->lookup[f->lookups - 1].bound != f->h_max) {
         return refuse(l, "the last lookup bound must be H_max of line 1");
       }
       break;
     }
-    if (!match(l->text, form, v)) {
+    at = form;
+    out = v;
+    if (!match(l->text, &at, &out)) {
       char want[160], what[240];
       describe(form, want, sizeof want);
       snprintf(what, sizeof what, "expected %s%s", want,
@@ -356,32 +383,29 @@ static int read_lookup(struct lines *l, struct o3_file *f) {
     if (p->bound > f->h_max) return refuse(l, "a lookup bound above H_max");
     ++f->lookups;
   }
-  if (!expect(l, "-", NULL) || !expect(l, "--> b. In FORTRAN ", NULL)) return 0;
+  if (!expect(l, O3_DASH, NULL) || !expect(l, O3_SNIPPET_IN_FORTRAN, NULL)) return 0;
   for (k = 0; k < f->lookups; ++k) {
     const struct o3_lookup *p = &f->lookup[k];
-    if (!expect(l, k == 0 ? "IF(h.LT.%f ) THEN " : "ELSE IF(h.LT.%f ) THEN ", v)) return 0;
-    if (v[0] != p->bound) return refuse(l, "the FORTRAN lookup differs from the C one");
-    if (!expect(l, "\t j=%d+int(h/%f)", v)) return 0;
-    if (v[0] != (double)p->base || v[1] != p->step) {
+    if (!expect(l, k == 0 ? O3_FORTRAN_LOOKUP : O3_FORTRAN_ELSE O3_FORTRAN_LOOKUP, v)) return 0;
+    if (v[0] != p->bound || v[1] != (double)p->base || v[2] != p->step) {
       return refuse(l, "the FORTRAN lookup differs from the C one");
     }
   }
-  if (!expect(l, "ELSE ", NULL) || !expect(l, "\tWRITE(6,*) \"H must be < %f\"", v)) return 0;
+  if (!expect(l, O3_FORTRAN_CLOSE, v)) return 0;
   if (v[0] != f->h_max) return refuse(l, "the last lookup bound must be H_max of line 1");
-  return expect(l, "\tSTOP", NULL) && expect(l, "ENDIF", NULL) &&
-         expect(l, "$------------------- end copy ------------------------", NULL);
+  return expect(l, O3_END_COPY, NULL);
 }
 
 static int read_map(struct lines *l, struct o3_file *f) {
   double v[2];
   int room = 0, e;
-  if (!expect(l, "%d", v)) return 0;
+  if (!expect(l, O3_COUNT, v)) return 0;
   if (v[0] != (double)f->entries) {
     return refuse(l, "the number of map entries must be N_H_max - 5");
   }
   f->map_line = l->number + 1;
   for (e = 0; e < f->entries; ++e) {
-    if (!expect(l, "%d %d", v)) return 0;
+    if (!expect(l, O3_MAP_ENTRY, v)) return 0;
     if (e == room) {
       room = more_room(room);
       if (!resize((void **)&f->map_j, sizeof *f->map_j, room) ||
@@ -408,14 +432,14 @@ static int read_records(struct lines *l, struct o3_file *f) {
   const size_t points = (size_t)f->nd + 1;
   double v[5];
   int room = 0, g;
-  if (!expect(l, "%d", v)) return 0;
+  if (!expect(l, O3_COUNT, v)) return 0;
   if (v[0] != (double)f->n_histogram) {
     return refuse(l, "the number here must be N_histogram");
   }
   for (g = 0; g <= f->n_histogram; ++g) {
     size_t k;
     double *x;
-    if (!expect(l, "%d %f %d %f %e", v)) return 0;
+    if (!expect(l, O3_RECORD, v)) return 0;
     if (g == room) {
       room = more_room(room);
       if (!resize((void **)&f->record_line, sizeof *f->record_line, room) ||
@@ -434,7 +458,7 @@ static int read_records(struct lines *l, struct o3_file *f) {
     f->area[g] = v[4];
     x = f->x + (size_t)g * points;
     for (k = 0; k < points; ++k) {
-      if (!expect(l, "%e", &x[k])) return 0;
+      if (!expect(l, O3_POINT, &x[k])) return 0;
     }
     f->histograms = g + 1;
   }
