@@ -109,8 +109,8 @@ double o3_draw_words(o3_table *t, double h, uint64_t (*word)(void *state),
                      void *state);
 
 /* Draws since the table was opened whose |h| lay outside [H0, H_max), and
-   draws that gave NaN. Draw from a table in one thread
-   at a time: these counts are plain integers. */
+   draws that gave NaN. Draw from a table in one thread at a time: these
+   counts are plain integers. */
 uint64_t o3_outside_count(const o3_table *t);
 uint64_t o3_error_count(const o3_table *t);
 
@@ -244,9 +244,10 @@ static inline int o3_first_try(const o3_table *t, double h, uint64_t word,
   return 0;
 }
 
-/* The rest of a draw whose first try missed: further tries from word(state),
-   or the draw outside the tables; NaN for a NULL table. *tries, when tries is not NULL, is
-   increased by the tries made after the first. */
+/* The rest of a draw whose first try missed: further tries from
+   word(state), or the draw outside the tables; NaN for a NULL table.
+   *tries, when tries is not NULL, is increased by the tries made after the
+   first. */
 double o3_after_miss(o3_table *t, double h, const o3_miss *miss,
                      uint64_t (*word)(void *state), void *state,
                      uint64_t *tries);
