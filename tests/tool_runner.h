@@ -1,4 +1,4 @@
-// Runs of the built o3tables in fresh temporary directories, and its texts.
+// Runs of the built o3tables in temporary directories, its texts, and other commands.
 #pragma once
 
 #include <sys/types.h>
@@ -51,6 +51,14 @@ class tool_run {
   int fds_[3] = {-1, -1, -1};  // the tool's stdout, stderr, stdin
   std::size_t written_ = 0;
 };
+
+// A shell line for the programs the tests compile or build, never the tool:
+// its exit status (-1 when it did not exit) and its output and errors together.
+struct command_result {
+  int status;
+  std::string out;
+};
+command_result run_command(const std::string& line);
 
 std::vector<std::string> lines_of(const std::string& text);  // without "\n"
 int count_of(const std::string& text, const std::string& what);  // overlaps counted
