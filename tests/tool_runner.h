@@ -77,4 +77,15 @@ inline const std::string ask_losses =
 inline const std::string ask_continue = "Do you want to continue (0=No, 1=yes)? (1) ->  ";
 inline const std::string dash_line = "     " + std::string(35, '-') + "\n\n";
 
+// Each question: its prompt, its name in the end-of-input message, and its
+// refusal of an answer that is no number.
+struct question_texts {
+  std::string prompt, name, not_a_number;
+};
+inline const question_texts questions[] = {
+    {ask_H0, "H0", "!!! H0 must be a finite number\n"},
+    {ask_H_max, "H_max", "!!! H_max must be a finite number\n"},
+    {ask_losses, "the % of losses", "!!! The loss must be a finite number\n"},
+    {ask_continue, "the continue prompt", "!!! The answer must be an integer (0=No, 1=yes)\n"}};
+
 }  // namespace o3test
