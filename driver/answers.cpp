@@ -95,8 +95,6 @@ bool answer_reader::next_token(std::string* token) {
   return false;
 }
 
-void answer_reader::discard_line() { have_line_ = false; }
-
 template <typename T>
 answer answer_reader::read(bool (*parse)(std::string_view, T*), T* value) {
   std::string token;
@@ -104,7 +102,7 @@ answer answer_reader::read(bool (*parse)(std::string_view, T*), T* value) {
     return failure_.empty() ? answer::end_of_input : answer::unreadable;
   }
   if (parse(token, value)) return answer::ok;
-  discard_line();
+  have_line_ = false;  // the rest of a refused answer's line goes with it
   return answer::refused;
 }
 

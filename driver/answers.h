@@ -34,13 +34,6 @@ class answer_reader {
  public:
   explicit answer_reader(std::FILE* in) : lines_(in, answer_line_cap) {}
 
-  // The next token, leading white space skipped; false at end of input, and
-  // from a line longer than answer_line_cap, a NUL byte or a read error on.
-  bool next_token(std::string* token);
-
-  // Drops what is left of the current line, its line end included.
-  void discard_line();
-
   // The next token as a finite real (or an integer): refused, with the rest
   // of its line dropped, when it is not one.
   answer read_real(double* value);
@@ -51,6 +44,9 @@ class answer_reader {
   const std::string& failure() const { return failure_; }
 
  private:
+  // The next token, leading white space skipped; false at end of input, and
+  // from a line longer than answer_line_cap, a NUL byte or a read error on.
+  bool next_token(std::string* token);
   template <typename T>
   answer read(bool (*parse)(std::string_view, T*), T* value);
 
