@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "driver/density.h"
 #include "driver/run_parameters.h"
 #include "numeric/romberg.h"
 #include "partition/finish.h"
@@ -18,9 +17,7 @@ namespace {
 void BM_histogram(benchmark::State& state) {
   o3::H = static_cast<double>(state.range(0)) / 10.0;
   const int Nd_poi = static_cast<int>(state.range(1));
-  o3::Acc_interval = 0.1;
-  o3::Acc_ridders = 1e-8;
-  o3::Acc_a = 1e-7;
+  o3::use_histogram_accuracies();
   std::vector<double> x(static_cast<std::size_t>(Nd_poi) + 1);
   std::vector<double> f1(static_cast<std::size_t>(Nd_poi));
   const double m = o3::qromb(o3::g1, -1.0, 1.0) / Nd_poi;

@@ -7,4 +7,9 @@ namespace o3 {
 // failed write (a full device, a closed pipe whose SIGPIPE is ignored).
 int standard_output_error();
 
+// The exit status of subcommand `command` whose report went to standard
+// output: 1 after "o3tables COMMAND: cannot write standard output: ..." on
+// stderr when it did not all arrive and `status` was 0 or 3, else `status`.
+int reported_status(const char* command, int status);
+
 }  // namespace o3

@@ -1,4 +1,4 @@
-// Token reading and number parsing for the dialogue.
+// Token reading and number parsing for the dialogue, and where answers come from.
 #include "driver/answers.h"
 
 #include <cctype>
@@ -95,8 +95,6 @@ bool answer_reader::next_token(std::string* token) {
   return false;
 }
 
-void answer_reader::discard_line() { have_line_ = false; }
-
 template <typename T>
 answer answer_reader::read(bool (*parse)(std::string_view, T*), T* value) {
   std::string token;
@@ -104,7 +102,7 @@ answer answer_reader::read(bool (*parse)(std::string_view, T*), T* value) {
     return failure_.empty() ? answer::end_of_input : answer::unreadable;
   }
   if (parse(token, value)) return answer::ok;
-  discard_line();
+  have_line_ = false;  // the rest of a refused answer's line goes with it
   return answer::refused;
 }
 
@@ -130,7 +128,7 @@ std::optional<std::string> answer_source::take_preset(question q) {
   return last_preset_->token;
 }
 
-bool answer_source::settle(question q, answer a) const {
+bool answer_source::answered_or_exit(question q, answer a) const {
   const char* name = question_names[static_cast<int>(q)];
   if (a == answer::end_of_input) {
     std::fprintf(stderr, "!!! end of input: no answer for %s\n", name);
@@ -144,19 +142,21 @@ bool answer_source::settle(question q, answer a) const {
   return a == answer::ok;
 }
 
-bool answer_source::read_real(question q, double* value) {
+bool answer_source::read_real_or_exit(question q, double* value) {
   if (const auto token = take_preset(q)) return parse_real(*token, value);
-  return settle(q, reader_.read_real(value));
+  return answered_or_exit(q, reader_.read_real(value));
 }
 
-bool answer_source::read_integer(question q, long long* value) {
+bool answer_source::read_integer_or_exit(question q, long long* value) {
   if (const auto token = take_preset(q)) return parse_integer(*token, value);
-  return settle(q, reader_.read_integer(value));
+  return answered_or_exit(q, reader_.read_integer(value));
 }
 
-void answer_source::refuse(const char* text) const {
+void answer_source::refuse_or_exit(const char* text) const {
   std::fputs(text, stdout);
   if (!last_preset_) return;
+  // Asking again would wait on standard input, which a batch job may not
+  // have; stderr names the option for a job whose standard output is a log.
   std::string_view reason = text;
   if (reason.starts_with("!!! ")) reason.remove_prefix(4);
   if (reason.ends_with('\n')) reason.remove_suffix(1);

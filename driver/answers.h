@@ -1,5 +1,4 @@
-// Reading the dialogue's answers: whitespace-separated tokens, as scanf does,
-// after the answers given on the command line.
+// The dialogue's answers: the command line's, then whitespace-separated tokens.
 #pragma once
 
 #include <cstdio>
@@ -29,20 +28,11 @@ enum class answer { ok, refused, end_of_input, unreadable };
 // memory stays bounded whatever is piped in.
 inline constexpr std::size_t answer_line_cap = std::size_t{1} << 20;
 
-// Reads answers token by token from one stream, a line at a time. It never
-// ends the run itself, so that a fuzzer can drive it to the end of any
-// input.
+// Reads answers token by token from one stream, a line at a time; it never
+// ends the run itself, so that a fuzzer can drive it to the end of any input.
 class answer_reader {
  public:
   explicit answer_reader(std::FILE* in) : lines_(in, answer_line_cap) {}
-
-  // The next token, leading white space skipped; false at end of input, and
-  // from a line longer than answer_line_cap, a NUL byte or a read error on,
-  // which failure() then names.
-  bool next_token(std::string* token);
-
-  // Drops what is left of the current line, its line end included.
-  void discard_line();
 
   // The next token as a finite real (or an integer): refused, with the rest
   // of its line dropped, when it is not one.
@@ -54,6 +44,9 @@ class answer_reader {
   const std::string& failure() const { return failure_; }
 
  private:
+  // The next token, leading white space skipped; false at end of input, and
+  // from a line longer than answer_line_cap, a NUL byte or a read error on.
+  bool next_token(std::string* token);
   template <typename T>
   answer read(bool (*parse)(std::string_view, T*), T* value);
 
@@ -74,19 +67,14 @@ class answer_source {
   // The answer the command line gives to q with `option`.
   void preset(question q, std::string option, std::string token);
 
-  // The answer to q, standard output flushed first so that its prompt shows:
-  // false when it is refused. At end of input, or input that cannot be
-  // read on, the run ends with status 1 and one line on stderr naming the
-  // question.
-  bool read_real(question q, double* value);
-  bool read_integer(question q, long long* value);
+  // The answer to q after its prompt is flushed: false when it is refused.
+  // End of input, or input that cannot be read on, exits with status 1.
+  bool read_real_or_exit(question q, double* value);
+  bool read_integer_or_exit(question q, long long* value);
 
-  // Prints the refusal `text` ("!!! reason\n") of the last answer. One
-  // from the command line ends the run with status 2: asking again would
-  // wait on standard input, which a batch job may not have. Its option, the
-  // value (escaped) and the reason then go to stderr too, on one line, for
-  // a job whose standard output is a log file.
-  void refuse(const char* text) const;
+  // Prints the refusal `text` ("!!! reason\n") of the last answer; one from
+  // the command line exits with status 2, saying on stderr which and why.
+  void refuse_or_exit(const char* text) const;
 
  private:
   struct preset_answer {
@@ -94,7 +82,7 @@ class answer_source {
     std::string token;
   };
   std::optional<std::string> take_preset(question q);
-  bool settle(question q, answer a) const;
+  bool answered_or_exit(question q, answer a) const;
 
   answer_reader reader_;
   std::optional<preset_answer> presets_[question_count];

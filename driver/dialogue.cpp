@@ -1,25 +1,29 @@
-// The dialogue of a run: its texts, its refusals and the H-mapping.
+// The dialogue of a run: its texts and its refusals.
 #include "driver/dialogue.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include "driver/answers.h"
-#include "driver/histogram_points.h"
+#include "driver/grid.h"
+#include "driver/mapping.h"
 #include "driver/run_parameters.h"
 
 namespace o3 {
 namespace {
 
+// Measured: the root finder fails from H = 13049.25 on with 2 pieces, and the
+// grid's last coupling reaches up to 4.02 * 1.0011 * H_max.
+static_assert(4.02 * 1.0011 * H_max_bound < 13049.25);
+
 void ask_H0() {
   for (;;) {
     std::printf("give Hinitial (H0);    example: 0.(normal)           -> H0=");
-    if (!console().read_real(question::h0, &o3::H0)) {
-      console().refuse("!!! H0 must be a finite number\n");
+    if (!console().read_real_or_exit(question::h0, &o3::H0)) {
+      console().refuse_or_exit("!!! H0 must be a finite number\n");
     } else if (o3::H0 < 0.0) {
       // The box of a piece takes its height at the right end, which covers
       // the density only where it rises, that is for H >= 0.
-      console().refuse(
+      console().refuse_or_exit(
           "!!! H0 must be >= 0: the tables hold couplings H >= 0\n");
     } else {
       return;
@@ -30,16 +34,16 @@ void ask_H0() {
 void ask_H_max() {
   for (;;) {
     std::printf("give Hmaximum (H_max); example: 100.                 -> H_max=");
-    if (!console().read_real(question::h_max, &o3::H_max)) {
-      console().refuse("!!! H_max must be a finite number\n");
+    if (!console().read_real_or_exit(question::h_max, &o3::H_max)) {
+      console().refuse_or_exit("!!! H_max must be a finite number\n");
     } else if (!(o3::H_max > o3::H0)) {
-      console().refuse("!!! H_max must be > H0\n");
+      console().refuse_or_exit("!!! H_max must be > H0\n");
     } else if (o3::H_max > H_max_bound) {
       static char refusal[160];
       std::snprintf(refusal, sizeof refusal,
                     "!!! H_max must be <= %g: larger ranges reach couplings "
                     "whose histograms cannot be computed\n", H_max_bound);
-      console().refuse(refusal);
+      console().refuse_or_exit(refusal);
     } else {
       return;
     }
@@ -69,17 +73,17 @@ void ask_losses() {
   for (;;) {
     std::printf("give the %% of losses to accept (>=1%%); example: 10 for 10%%"
                 "  -> %%losses=");
-    if (!console().read_real(question::losses, &o3::factor)) {
-      console().refuse("!!! The loss must be a finite number\n");
+    if (!console().read_real_or_exit(question::losses, &o3::factor)) {
+      console().refuse_or_exit("!!! The loss must be a finite number\n");
     } else if (o3::factor < 1.0) {
-      console().refuse("!!! The loss must be >= 1 %\n");
-    } else if (points_per_histogram(1.0 + 0.5 * (o3::factor / 100.0)) < 2) {
+      console().refuse_or_exit("!!! The loss must be >= 1 %\n");
+    } else if (pieces_per_histogram(1.0 + 0.5 * (o3::factor / 100.0)) < 2) {
       // One piece cannot be finished for any coupling but 0.
-      console().refuse("!!! The loss must be <= 604 %: a histogram needs at "
-                       "least two pieces\n");
-    } else if (const char* refusal = few_pieces_refusal(points_per_histogram(
+      console().refuse_or_exit("!!! The loss must be <= 604 %: a histogram "
+                               "needs at least two pieces\n");
+    } else if (const char* refusal = few_pieces_refusal(pieces_per_histogram(
                    1.0 + 0.5 * (o3::factor / 100.0)))) {
-      console().refuse(refusal);
+      console().refuse_or_exit(refusal);
     } else {
       return;
     }
@@ -87,36 +91,6 @@ void ask_losses() {
 }
 
 }  // namespace
-
-double largest_H_max() {
-  return std::pow(10.0, mapping_capacity - 3) * 1000.0;
-}
-
-void build_mapping(double p) {
-  o3::Hn[0] = o3::H0;
-  o3::D_Hn[0] = 0.0;
-  o3::Hn[1] = 100.0;
-  o3::D_Hn[1] = 0.004 * p;
-  o3::N_DH = 1;
-  if (o3::H_max > o3::Hn[1]) {
-    int k = 0;
-    do {
-      k = ++o3::N_DH;
-      const double scale = std::pow(10.0, k - 2);
-      o3::Hn[k] = scale * 1000.0;
-      o3::D_Hn[k] = scale * p * 0.5;
-    } while (o3::H_max > o3::Hn[k]);
-  }
-}
-
-void print_mapping_table() {
-  for (int k = 1; k <= o3::N_DH; ++k) {
-    if (!(o3::H_max > o3::Hn[k - 1])) continue;
-    const double upper = o3::H_max > o3::Hn[k] ? o3::Hn[k] : o3::H_max;
-    std::printf("\tif(%f<H<%f ) j=cst+(int)(H/%f);\n", o3::Hn[k - 1], upper,
-                o3::D_Hn[k]);
-  }
-}
 
 void in_out() {
   std::printf("\n   -----------------------------------------------------------\n");

@@ -1,5 +1,4 @@
-// The run's files and standard output, every failure fatal with the
-// system's reason.
+// The run's files and standard output, every failure fatal with the system's reason.
 #pragma once
 
 #include <cstdio>
@@ -18,8 +17,7 @@ void open_staged(staged_file& file, const char* name);
 void check_written(std::FILE* file, const char* name);
 
 // Puts the complete file in the place of NAME; fatal "cannot write NAME:
-// reason" when any write, the sync or the rename failed, NAME then left as
-// it was.
+// reason" when any write, the sync or the rename failed, NAME left as it was.
 void commit_staged(staged_file& file, const char* name);
 
 // A regular file opened for reading; fatal "cannot open NAME: reason", the

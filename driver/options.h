@@ -24,12 +24,9 @@ struct run_options {
   bool keep_losses = false;  // --keep-losses
 };
 
-// The arguments after the program name. --h0, --hmax and --losses take a
-// value as the next argument or after "="; --yes answers the continue prompt
-// with 1; --keep-losses asks stage 2 to keep every histogram's loss at or
-// below the losses where it can; -h is --help. --help wins over --version; the first faulty
-// argument wins over both, an unknown option named with the nearest known
-// one when there is one near enough.
+// The arguments after the program name (see print_help). --help wins over
+// --version, the first faulty argument over both, an unknown option named
+// with the nearest known one when there is one near enough.
 run_options parse_run_options(int argc, const char* const* argv);
 
 // The usage line, every option, the files and the exit statuses, on stdout.

@@ -6,15 +6,13 @@
 
 namespace o3 {
 
-// "stage 2: histogram 12 of 49, 0:03 elapsed, about 0:09 left" after `done`
-// of `total` histograms in `elapsed` seconds: times as m:ss, h:mm:ss from an
-// hour on, the time left from the mean time per histogram so far (no
-// estimate while done is 0).
+// "stage 2: histogram 12 of 49, 0:03 elapsed, about 0:09 left": times as m:ss
+// or h:mm:ss, the time left from the mean time per histogram so far (none
+// while done is 0).
 std::string progress_text(int done, int total, double elapsed);
 
-// The line on standard error, drawn only when standard error is a terminal;
-// standard output is never touched. A fatal error erases it before its
-// message.
+// The line on standard error, drawn only when that is a terminal, and erased
+// by a fatal error before its message; standard output is never touched.
 class progress_line {
  public:
   explicit progress_line(int total);

@@ -1,7 +1,14 @@
-// Storage and initial values of the run parameters.
+// Storage and initial values of the run parameters, and the density.
 #include "driver/run_parameters.h"
 
+#include <cmath>
+
 namespace o3 {
+namespace {
+
+std::uint64_t evaluations = 0;
+
+}  // namespace
 
 double H = 0.0;
 double H0 = initial_H0;
@@ -20,5 +27,18 @@ void store_initial_values() {
   o3::H_max = initial_H_max;
   o3::factor = initial_factor;
 }
+
+void use_histogram_accuracies() {
+  o3::Acc_interval = histogram_Acc_interval;
+  o3::Acc_ridders = histogram_Acc_ridders;
+  o3::Acc_a = histogram_Acc_a;
+}
+
+double g1(double x) {
+  ++evaluations;
+  return std::exp((x - 1.0) * o3::H);
+}
+
+std::uint64_t g1_evaluations() { return evaluations; }
 
 }  // namespace o3

@@ -1,5 +1,7 @@
-// The program-wide run parameters that every stage of a table run shares.
+// The run parameters every stage of a table run shares, and the density they drive.
 #pragma once
+
+#include <cstdint>
 
 namespace o3 {
 
@@ -10,6 +12,13 @@ inline constexpr int mapping_capacity = 100;
 inline constexpr double initial_H0 = 0.0;
 inline constexpr double initial_H_max = 200.0;
 inline constexpr double initial_factor = 0.1;
+
+// The accuracies every histogram is searched to: the step of the forward
+// bracket search, the accuracy of Ridders' method, the tolerance on the last
+// partition point.
+inline constexpr double histogram_Acc_interval = 0.1;
+inline constexpr double histogram_Acc_ridders = 1e-8;
+inline constexpr double histogram_Acc_a = 1e-7;
 
 // Coupling at which the density is evaluated; every integration and root
 // search works at the value last stored here.
@@ -27,13 +36,22 @@ extern double D_Hn[mapping_capacity];
 extern double factor;
 // Right end that the partition of one histogram must reach.
 extern double Xlimit;
-// Tolerance on the last partition point, step of the forward bracket search,
-// and accuracy of Ridders' method; set by stage 2.
+// What the partition search works to; the histogram_Acc_ values in a run.
 extern double Acc_a;
 extern double Acc_interval;
 extern double Acc_ridders;
 
 // Stores the initial values of H0, H_max and factor.
 void store_initial_values();
+
+// Stores the histogram_Acc_ values in Acc_interval, Acc_ridders and Acc_a.
+void use_histogram_accuracies();
+
+// exp((x - 1) * H) at the current H: the unnormalised density of y = cos(theta),
+// non-decreasing on [-1, 1] for H >= 0, and 1 at x = 1 for every H.
+double g1(double x);
+
+// Number of evaluations of g1 since the process started, for cost counts.
+std::uint64_t g1_evaluations();
 
 }  // namespace o3

@@ -1,20 +1,19 @@
-// Stage 1: from the dialogue's answers to temp2.tmp, temp1.tmp and the
-// user's go-ahead.
+// Stage 1: from the dialogue's answers to temp2.tmp, temp1.tmp and the go-ahead.
 #include "driver/stage1.h"
 
 #include <cstdio>
 
 #include "driver/answers.h"
 #include "driver/files.h"
-#include "driver/histogram_points.h"
-#include "driver/temp_files.h"
+#include "driver/temp1_file.h"
+#include "driver/temp2_file.h"
 
 namespace o3 {
 namespace {
 
 void print_size_estimate(int N) {
   bool capped = false;
-  const int Nd_poi = points_per_histogram(o3::factor, &capped);
+  const int Nd_poi = pieces_per_histogram(o3::factor, &capped);
   if (capped) {
     std::printf("sorry, the number of pts for each histogram must be less "
                 "than 600 => nd=600 =>losses min=1%% \n");
@@ -30,8 +29,8 @@ long long ask_to_continue() {
   for (;;) {
     std::printf("Do you want to continue (0=No, 1=yes)? (1) ->  ");
     long long answer = 0;
-    if (console().read_integer(question::go_on, &answer)) return answer;
-    console().refuse("!!! The answer must be an integer (0=No, 1=yes)\n");
+    if (console().read_integer_or_exit(question::go_on, &answer)) return answer;
+    console().refuse_or_exit("!!! The answer must be an integer (0=No, 1=yes)\n");
   }
 }
 
@@ -48,19 +47,17 @@ long long stage1(stage1_tables& tables) {
 
   // Each written beside its name and renamed into place once complete: a
   // failed or interrupted stage 1 leaves the previous files as they were.
-  staged_file grid_file;
-  open_staged(grid_file, grid_file_name);
-  write_grid_head(grid_file.stream(), tables.grid, N);
+  staged_file temp2;
+  open_staged(temp2, temp2_name);
   base_indices(tables.cst);
-  staged_file snippet_file;
-  open_staged(snippet_file, snippet_file_name);
-  write_snippet(snippet_file.stream(), tables.cst);
-  const int n =
-      walk_map(tables.grid, N, tables.cst, tables.map, map_capacity);
-  write_map(snippet_file.stream(), tables.map, n);
-  std::fprintf(grid_file.stream(), "%d\n", n);
-  commit_staged(snippet_file, snippet_file_name);
-  commit_staged(grid_file, grid_file_name);
+  staged_file temp1;
+  open_staged(temp1, temp1_name);
+  const int n = walk_map(first_walk_point(), tables.grid, N, tables.cst,
+                         tables.map, map_capacity);
+  write_temp1(temp1.stream(), tables.cst, tables.map, n);
+  write_temp2(temp2.stream(), tables.grid, N, n);
+  commit_staged(temp1, temp1_name);
+  commit_staged(temp2, temp2_name);
 
   print_size_estimate(N);
   return ask_to_continue();

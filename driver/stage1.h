@@ -1,7 +1,8 @@
-// Stage 1 of a run: the histogram grid, the two temp files, the estimate.
+// Stage 1 of a run: the histogram grid and map into temp2.tmp and temp1.tmp.
 #pragma once
 
-#include "driver/grid_search.h"
+#include "driver/grid.h"
+#include "driver/histogram_map.h"
 #include "driver/run_parameters.h"
 
 namespace o3 {
@@ -16,9 +17,8 @@ struct stage1_tables {
 // The dash line and empty line that close stage 1's report and the run loop.
 void print_dash_line();
 
-// Steps A to H after the dialogue: factor, grid, rounding, temp2.tmp and
-// temp1.tmp, the points notice, the size estimate and the continue prompt.
-// Returns the answer: 1 to go on to stage 2, anything else to ask again.
+// After the dialogue: the grid, its rounding, the map, both temp files, the
+// size estimate and the continue prompt. Returns the answer: 1 goes on.
 long long stage1(stage1_tables& tables);
 
 }  // namespace o3

@@ -1,11 +1,10 @@
-// The table run: options, dialogue, stage 1 until the go-ahead, stage 2.
+// The table run: options, lock, dialogue, stage 1 until the go-ahead, stage 2.
 #include "driver/tables_command.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "common/run_lock.h"
-#include "driver/density.h"
 #include "driver/dialogue.h"
 #include "driver/files.h"
 #include "driver/options.h"
@@ -77,7 +76,6 @@ int run_tables(int argc, const char* const* argv) {
                        *options.answers[q]);
     }
   }
-  precision();
   store_initial_values();
   // Large enough that they do not belong on the stack.
   static stage1_tables tables;

@@ -1,5 +1,4 @@
-// "o3tables [options]": the table run, its dialogue answered from the
-// options and standard input.
+// "o3tables [options]": the table run, answered from the options and standard input.
 #pragma once
 
 namespace o3 {
@@ -8,11 +7,9 @@ namespace o3 {
 // directory stops at once; removed when the run ends.
 inline constexpr const char* lock_file_name = ".o3tables.lock";
 
-// The arguments after the program name. Returns the exit status: 0 after a
-// complete run, --help or --version; 1 when another run holds the
-// directory's lock or standard output cannot be written; 2 for a usage
-// error (message and usage line on stderr). A refused option value exits
-// with 2, fatal errors and end of input with 1, from inside the run.
+// The arguments after the program name; returns the exit status (2 for a
+// usage error). A refused option value exits with 2, fatal errors and end of
+// input with 1, from inside the run.
 int run_tables(int argc, const char* const* argv);
 
 }  // namespace o3

@@ -7,8 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "driver/grid_file_reader.h"
-#include "driver/grid_search.h"
+#include "driver/histogram_map.h"
+#include "driver/temp1_file.h"
+#include "driver/temp2_file.h"
+#include "driver/temp_lines.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
@@ -17,11 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view temp1 =
       nul == input.npos ? std::string_view() : input.substr(nul + 1);
 
-  o3::grid_file grid;
+  o3::temp2_contents grid;
   std::string message;
-  const o3::grid_file_status status = o3::parse_grid_file(temp2, &grid, &message);
-  if (status == o3::grid_file_status::malformed && message.empty()) std::abort();
-  if (status == o3::grid_file_status::ok) {
+  o3::line_reader temp2_lines(temp2, o3::temp_line_cap);
+  const o3::temp2_status status = o3::parse_temp2(temp2_lines, &grid, &message);
+  if (status == o3::temp2_status::malformed && message.empty()) std::abort();
+  if (status == o3::temp2_status::ok) {
     // What stage 2 relies on.
     const bool sane = grid.count >= 1 && grid.count <= o3::N_histogram_MAX &&
                       grid.H.size() == static_cast<std::size_t>(grid.count) &&
@@ -32,8 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (!(h >= 0.0) || !std::isfinite(h)) std::abort();
     }
   }
-  const int n = status == o3::grid_file_status::ok ? grid.n : 3;
+  const int n = status == o3::temp2_status::ok ? grid.n : 3;
   message.clear();
-  if (!o3::check_snippet_map(temp1, n, &message) && message.empty()) std::abort();
+  o3::line_reader temp1_lines(temp1, o3::temp_line_cap);
+  if (!o3::copy_temp1(temp1_lines, nullptr, n, &message) && message.empty()) std::abort();
   return 0;
 }

@@ -3,7 +3,6 @@
 
 #include <cmath>
 
-#include "driver/density.h"
 #include "driver/run_parameters.h"
 #include "numeric/roots.h"
 
@@ -24,8 +23,6 @@ double g1_Deltax(double x1, double x2, double a) {
   return g1_Deltax_max(x1, x2) * (x2 - x1) - a;
 }
 
-double find_x(double x, double a) { return find_x(x, a, o3::Acc_ridders); }
-
 double find_x(double x, double a, double accuracy) {
   if (x > o3::Xlimit) return o3::Xlimit + 1.0;
   const double r = root1(g1_Deltax, x, o3::Acc_interval, a);
@@ -38,10 +35,6 @@ double find_x(double x, double a, double accuracy) {
   // No sign change within the accuracy above z: z may lie past the root.
   if (d1 * d2 > 0.0) return z - accuracy;
   return z;
-}
-
-void find_x_all(double a, double* x, int Nd_poi) {
-  find_x_all(a, x, Nd_poi, o3::Acc_ridders);
 }
 
 void find_x_all(double a, double* x, int Nd_poi, double accuracy) {
@@ -60,15 +53,8 @@ search_end narrow_end(int Nd_poi, double m) {
           std::fmin(o3::Acc_ridders, tolerance / 10.0)};
 }
 
-double find_a(double a, double* x, int Nd_poi) {
-  return find_a(a, x, Nd_poi, usual_end(Nd_poi));
-}
-
 double find_a(double a, double* x, int Nd_poi, const search_end& end) {
   int counter = 0;
-  const double scratch[max_pieces + 1] = {};  // for the hook, never used
-  xo_xnd_change(2, a, &counter, x, scratch, &Nd_poi);
-
   find_x_all(a, x, Nd_poi, end.ridders);
   const int s0 = last_point_sign(x, Nd_poi);
   double a_lo = 0.0;
@@ -102,15 +88,7 @@ double find_a(double a, double* x, int Nd_poi, const search_end& end) {
     if (counter++ > max_bisections) break;
     if (end.close_enough > std::fabs(x[Nd_poi] - o3::Xlimit)) break;
   }
-
-  xo_xnd_change(3, a_lo, &counter, x, scratch, &Nd_poi);
   return a_hi;
-}
-
-double xo_xnd_change(int stage, double /*a*/, const int* counter,
-                     const double* values, const double* /*scratch*/,
-                     const int* /*Nd_poi*/) {
-  return stage == 1 ? values[*counter] : 0.0;
 }
 
 }  // namespace o3

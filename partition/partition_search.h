@@ -3,9 +3,6 @@
 
 namespace o3 {
 
-// Largest number of pieces a histogram of a run can have; the hook scratch
-// arrays are sized for it.
-inline constexpr int max_pieces = 600;
 // Box-area ratio of one stepping move of find_a.
 inline constexpr double area_step = 1.2;
 // Bisection steps find_a takes at most beyond the first two.
@@ -21,14 +18,10 @@ double g1_Deltax(double x1, double x2, double a);
 // root1 with step Acc_interval and zriddr to the given accuracy; the past-end
 // mark Xlimit + 1 when x > Xlimit or no bracket starts at or below Xlimit.
 double find_x(double x, double a, double accuracy);
-// The same to Acc_ridders.
-double find_x(double x, double a);
 
 // x[i] = find_x(x[i - 1], a, accuracy) for i = 1..Nd_poi in order; x[0] is
 // the caller's.
 void find_x_all(double a, double* x, int Nd_poi, double accuracy);
-// The same to Acc_ridders.
-void find_x_all(double a, double* x, int Nd_poi);
 
 // Where the search ends and when it stops. The caller sets Xlimit to
 // 1 + strip before find_a, and corrections lowers it by the same strip.
@@ -57,13 +50,5 @@ search_end narrow_end(int Nd_poi, double m);
 // were built. Returns the upper end of the final bracket; x holds the
 // partition of the last build, which may be the lower end's.
 double find_a(double a, double* x, int Nd_poi, const search_end& end);
-// The same with the usual end.
-double find_a(double a, double* x, int Nd_poi);
-
-// Marker at fixed stages of the search and the corrections (stage codes 2 to
-// 6); returns values[*counter] for stage code 1, else 0, and changes nothing.
-double xo_xnd_change(int stage, double a, const int* counter,
-                     const double* values, const double* scratch,
-                     const int* Nd_poi);
 
 }  // namespace o3

@@ -57,16 +57,16 @@ TEST(AnswersDeathTest, SourceTakesEachPresetOnceThenTheStream) {
   source.preset(question::h_max, "--hmax", "7");
   source.preset(question::losses, "--losses", "t\x1b[2Jen");
   double v = 0;
-  EXPECT_TRUE(source.read_real(question::h_max, &v) && v == 7);
-  EXPECT_TRUE(source.read_real(question::h_max, &v) && v == 5);  // the preset is used up
-  EXPECT_FALSE(source.read_real(question::h_max, &v));           // "x" from the stream
-  source.refuse("");  // asked again: no exit
-  EXPECT_FALSE(source.read_real(question::losses, &v));          // the preset
+  EXPECT_TRUE(source.read_real_or_exit(question::h_max, &v) && v == 7);
+  EXPECT_TRUE(source.read_real_or_exit(question::h_max, &v) && v == 5);  // the preset is used up
+  EXPECT_FALSE(source.read_real_or_exit(question::h_max, &v));           // "x" from the stream
+  source.refuse_or_exit("");  // asked again: no exit
+  EXPECT_FALSE(source.read_real_or_exit(question::losses, &v));          // the preset
   // The option, its value escaped and the reason, for a job whose stdout is a log.
-  EXPECT_EXIT(source.refuse("!!! The loss must be a finite number\n"),
+  EXPECT_EXIT(source.refuse_or_exit("!!! The loss must be a finite number\n"),
               ::testing::ExitedWithCode(2),
               "^o3tables: --losses 't\\\\x1b\\[2Jen' refused: The loss must be a finite number\n$");
-  EXPECT_EXIT(source.read_real(question::losses, &v), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(source.read_real_or_exit(question::losses, &v), ::testing::ExitedWithCode(1),
               "^!!! end of input: no answer for the % of losses\n$");
   std::fclose(in);
 }

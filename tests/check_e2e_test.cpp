@@ -1,56 +1,35 @@
 // "o3tables check" run as a user would: on a table the tool has just made
 // (H0 = 0, H_max = 20, losses 10 %) and on damaged copies of it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <functional>
+#include <iterator>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/tool_runner.h"
+
+namespace o3test {
 namespace {
-
-namespace fs = std::filesystem;
-
-std::string read(const fs::path& p) {
-  std::ifstream in(p);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-struct result {
-  int status;
-  std::string out, err;
-};
-
-// Runs a shell line with the tool's path prepended in `dir`.
-result run(const fs::path& dir, const std::string& line) {
-  const std::string command = "cd '" + dir.string() + "' && " O3TABLES_PATH " " + line +
-                              " > out.txt 2> err.txt";
-  const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read(dir / "out.txt"),
-          read(dir / "err.txt")};
-}
 
 class CheckTool : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    char name[] = "/tmp/o3check.XXXXXX";
-    ASSERT_NE(mkdtemp(name), nullptr);
-    dir_ = name;
-    std::ofstream(dir_ / "answers.txt") << "0\n20\n10\n1\n";
-    ASSERT_EQ(run(dir_, "< answers.txt").status, 0);
-    std::istringstream in(read(dir_ / "O3.res"));
-    for (std::string l; std::getline(in, l);) lines_.push_back(l);
+    tool_ = std::make_unique<tool_run>();
+    tool_->run("0\n20\n10\n1\n");
+    ASSERT_EQ(tool_->status, 0);
+    lines_ = lines_of(tool_->file("O3.res"));
   }
-  static void TearDownTestSuite() { fs::remove_all(dir_); }
+  static void TearDownTestSuite() { tool_.reset(); }
+
+  // Runs the tool in the table's directory.
+  static tool_run& run(const std::vector<std::string>& args) {
+    tool_->run("", args);
+    return *tool_;
+  }
 
   // Index of the line whose whitespace-separated fields are `fields` long
   // and start with `first`: "g H Nd_poi loss a" records, "j g" map entries.
@@ -68,20 +47,21 @@ class CheckTool : public testing::Test {
   static void write_damaged(const std::function<void(std::vector<std::string>&)>& damage) {
     std::vector<std::string> l = lines_;
     damage(l);
-    std::ofstream out(dir_ / "bad.res");
-    for (const auto& s : l) out << s << '\n';
+    std::string text;
+    for (const auto& s : l) text += s + '\n';
+    tool_->put("bad.res", text);
   }
 
-  static inline fs::path dir_;
+  static inline std::unique_ptr<tool_run> tool_;
   static inline std::vector<std::string> lines_;
 };
 
 TEST_F(CheckTool, PassesTheToolsOwnTableAndDrawsItsPicture) {
-  const result r = run(dir_, "check --draws 20000 --seed 5 --svg p.svg --at 3");
+  const tool_run& r = run({"check", "--draws", "20000", "--seed", "5", "--svg", "p.svg", "--at", "3"});
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("seed 5"), std::string::npos);
   EXPECT_NE(r.out.find("O3.res: passes every check"), std::string::npos) << r.out;
-  const std::string svg = read(dir_ / "p.svg");
+  const std::string svg = r.file("p.svg");
   EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
   EXPECT_NE(svg.find("Coupling h = 3: histogram"), std::string::npos);
   EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n");
@@ -90,7 +70,7 @@ TEST_F(CheckTool, PassesTheToolsOwnTableAndDrawsItsPicture) {
 // Losses of 10 % give one histogram of 10.123163 % (at H = 8.44): a warning
 // beside a passing verdict; the data and the picture say the same.
 TEST_F(CheckTool, SaysHowTheLossesCameOutInItsReportDataAndPicture) {
-  const result r = run(dir_, "check --draws 20000 --data d.dat --svg p.svg");
+  const tool_run& r = run({"check", "--draws", "20000", "--data", "d.dat", "--svg", "p.svg"});
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("losses: warning: 1 of 77 histograms above the 10 % asked; the "
                        "largest 10.123163 % (histogram 58 at H = 8.44), the mean "),
@@ -98,7 +78,7 @@ TEST_F(CheckTool, SaysHowTheLossesCameOutInItsReportDataAndPicture) {
   EXPECT_NE(r.out.find("data: d.dat, 77 histograms and 20 test couplings"), std::string::npos);
   // Two blocks of twelve columns: the histograms, their statistics nan, and
   // the test couplings.
-  std::istringstream data(read(dir_ / "d.dat"));
+  std::istringstream data(r.file("d.dat"));
   std::vector<std::vector<std::string>> rows[2];
   int block = 0, empty = 0;
   for (std::string line; std::getline(data, line);) {
@@ -118,7 +98,7 @@ TEST_F(CheckTool, SaysHowTheLossesCameOutInItsReportDataAndPicture) {
   EXPECT_EQ(rows[0][58][3], "10.123163");
   EXPECT_EQ(rows[0][0][8], "nan");
   EXPECT_NE(rows[1][0][8], "nan");
-  const std::string svg = read(dir_ / "p.svg");
+  const std::string svg = r.file("p.svg");
   EXPECT_NE(svg.find("in standard errors"), std::string::npos);
   // Couplings from 0.04 to 20.48 span more than two decades.
   EXPECT_NE(svg.find("(logarithmic; H = 0 on the left edge)"), std::string::npos);
@@ -149,7 +129,7 @@ TEST_F(CheckTool, RejectsDamagedTablesNamingTheFault) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     write_damaged(c.damage);
-    const result r = run(dir_, "check bad.res --draws 2000");
+    const tool_run& r = run({"check", "bad.res", "--draws", "2000"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find(c.named), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("bad.res: FAILED"), std::string::npos) << r.out;
@@ -158,21 +138,17 @@ TEST_F(CheckTool, RejectsDamagedTablesNamingTheFault) {
 
 TEST_F(CheckTool, ReportsACutFileByLineAndWhatIsNotAFile) {
   write_damaged([](auto& l) { l.resize(40); });
-  const result r = run(dir_, "check bad.res");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.out.find("bad.res: line 41: the file ends"), std::string::npos) << r.out;
-  const result dir = run(dir_, "check .");
-  EXPECT_EQ(dir.status, 1);
-  EXPECT_EQ(dir.err, "o3tables check: .: is a directory, not a table\n");
-  EXPECT_EQ(run(dir_, "check --seed x").status, 2);
+  EXPECT_EQ(run({"check", "bad.res"}).status, 1);
+  EXPECT_NE(tool_->out.find("bad.res: line 41: the file ends"), std::string::npos) << tool_->out;
+  EXPECT_EQ(run({"check", "."}).status, 1);
+  EXPECT_EQ(tool_->err, "o3tables check: .: is a directory, not a table\n");
+  EXPECT_EQ(run({"check", "--seed", "x"}).status, 2);
 }
 
 // Couplings so large that the usual search cannot finish the histograms
 // next to the top of the range: every run finishes, and its table passes.
 TEST(LargeCouplings, RunsFinishAndTheirTablesPass) {
-  char name[] = "/tmp/o3large.XXXXXX";
-  ASSERT_NE(mkdtemp(name), nullptr);
-  const fs::path dir = name;
+  tool_run t;
   const struct { const char* answers; const char* header; } runs[] = {
       {"0 3200 10 1", "-> O(3) with H0=0.000000 -> H_max=3200.000000 and loss=10.000000%"},
       {"0 3200 50 1", "-> O(3) with H0=0.000000 -> H_max=3200.000000 and loss=50.000000%"},
@@ -181,16 +157,15 @@ TEST(LargeCouplings, RunsFinishAndTheirTablesPass) {
   };
   for (const auto& r : runs) {
     SCOPED_TRACE(r.answers);
-    std::ofstream(dir / "answers.txt") << r.answers << "\n";
-    const result made = run(dir, "< answers.txt");
-    ASSERT_EQ(made.status, 0) << made.err;
-    EXPECT_EQ(made.err, "");
-    EXPECT_EQ(read(dir / "O3.res").rfind(std::string(r.header) + "\n", 0), 0u);
-    const result checked = run(dir, "check O3.res --draws 100000");
-    EXPECT_EQ(checked.status, 0) << checked.out;
-    EXPECT_NE(checked.out.find("O3.res: passes every check"), std::string::npos) << checked.out;
+    t.run(std::string(r.answers) + "\n");
+    ASSERT_EQ(t.status, 0) << t.err;
+    EXPECT_EQ(t.err, "");
+    EXPECT_EQ(t.file("O3.res").rfind(std::string(r.header) + "\n", 0), 0u);
+    t.run("", {"check", "O3.res", "--draws", "100000"});
+    EXPECT_EQ(t.status, 0) << t.out;
+    EXPECT_NE(t.out.find("O3.res: passes every check"), std::string::npos) << t.out;
   }
-  fs::remove_all(dir);
 }
 
 }  // namespace
+}  // namespace o3test

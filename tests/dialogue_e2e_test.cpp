@@ -1,5 +1,9 @@
-// The dialogue of the built tool: its texts, refusals and end of input.
+// The dialogue of the built tool, answers typed: its texts, its refusals, and
+// every kind of bad answer at every question, each ending within seconds with
+// its intended status and message and no file but those the case allows.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "tests/tool_runner.h"
 
@@ -7,6 +11,11 @@ namespace o3test {
 namespace {
 
 const std::string no_continue = "!!! end of input: no answer for the continue prompt\n";
+const std::vector<std::string> no_files, temp_files = {"temp1.tmp", "temp2.tmp"},
+    all_files = {"O3.res", "temp1.tmp", "temp2.tmp"};
+const std::string advice_end = "You can remove the files temp1.tmp and temp2.tmp\n     " +
+                               std::string(51, '-') + "\n\n";
+constexpr int hang_guard_s = 10;
 
 TEST(DialogueE2e, DeclinedRunThenEndOfInputGivesTheHandBuiltText) {
   // H0 = 0, H_max = 0.2, losses 10: one piece, step 0.004*10, upper end
@@ -49,9 +58,11 @@ TEST(DialogueE2e, MappingTablesShowEachPieceTwice) {
   }
 }
 
-TEST(DialogueE2e, RefusedAnswersAreAskedAgain) {
-  const std::string not_finite = " must be a finite number\n", order = "!!! H_max must be > H0\n";
+// Each rule of the dialogue, at and beyond its bound: a refused answer is
+// asked again and the next one is the one used.
+TEST(DialogueE2e, EachRuleRefusesAndAsksAgain) {
   const std::string echo = "H0=0.000000 -> H_max=0.200000 with losses=10.000000%";
+  const std::string order = "!!! H_max must be > H0\n";
   const std::string bound =
       "!!! H_max must be <= 3200: larger ranges reach couplings whose histograms cannot be computed\n";
   const std::string fewer = ": with fewer pieces some histograms would lose more than 10^4 %\n";
@@ -63,13 +74,8 @@ TEST(DialogueE2e, RefusedAnswersAreAskedAgain) {
       {"0\n0.2\n604\n", "", "", "H0=0.000000 -> H_max=0.200000 with losses=604.000000%"},
       {"0\n0.2\n605\n10\n", ask_losses,
        "!!! The loss must be <= 604 %: a histogram needs at least two pieces\n", echo},
-      {"0\n0.2\nten\n10\n", ask_losses, "!!! The loss" + not_finite, echo},
-      {"abc\n0\n0.2\n10\n", ask_H0, "!!! H0" + not_finite, echo},
-      {"nan\n0\n0.2\n10\n", ask_H0, "!!! H0" + not_finite, echo},
-      {"10abc 7\n0\n0.2\n10\n", ask_H0, "!!! H0" + not_finite, echo},  // the 7 is dropped
+      {"10abc 7\n0\n0.2\n10\n", ask_H0, questions[0].not_a_number, echo},  // the 7 is dropped
       {"-1\n0\n0.2\n10\n", ask_H0, "!!! H0 must be >= 0: the tables hold couplings H >= 0\n", echo},
-      {"0\nxyz\n0.2\n10\n", ask_H_max, "!!! H_max" + not_finite, echo},
-      {"0\ninf\n0.2\n10\n", ask_H_max, "!!! H_max" + not_finite, echo},
       {"0\n0\n0.2\n10\n", ask_H_max, order, echo},
       {"0.5\n0.2\n0.7\n10\n", ask_H_max, order,
        "H0=0.500000 -> H_max=0.700000 with losses=10.000000%"},
@@ -85,9 +91,7 @@ TEST(DialogueE2e, RefusedAnswersAreAskedAgain) {
       {"0\n100.0001\n604\n304\n", ask_losses, below_304,
        "H0=0.000000 -> H_max=100.000100 with losses=304.000000%"},
       {"0\n100\n604\n", "", "", "H0=0.000000 -> H_max=100.000000 with losses=604.000000%"},
-      {"0\n0.2\n10\n0.5\n", ask_continue,
-       "!!! The answer must be an integer (0=No, 1=yes)\n", echo},
-      {"0 0.2 10\n", "", "", echo}};  // several answers on one line
+      {"0\n0.2\n10\n0.5\n", ask_continue, questions[3].not_a_number, echo}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);
     tool_run t;
@@ -102,31 +106,72 @@ TEST(DialogueE2e, RefusedAnswersAreAskedAgain) {
   }
 }
 
-TEST(DialogueE2e, EndOfInputAtEachQuestionEndsWithStatus1) {
-  const struct { const char* input; std::string prompt, what; } cases[] = {
-      {"", ask_H0, "H0"}, {"0\n", ask_H_max, "H_max"},
-      {"0\n0.2\n", ask_losses, "the % of losses"},
-      {"0\n0.2\n10\n", ask_continue, "the continue prompt"}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.input);
-    tool_run t;
-    t.run(c.input);
-    EXPECT_EQ(t.err, "!!! end of input: no answer for " + c.what + "\n");
-    EXPECT_EQ(t.status, 1);
-    EXPECT_TRUE(t.out.ends_with(c.prompt));
-  }
+// What a run shows: stdout's end, its number of refusals, the question
+// whose end of input stops it ("" for a complete run), the files left.
+struct outcome {
+  std::string tail;
+  int refusals;
+  std::string end_at;
+  std::vector<std::string> files;
+};
+
+void check(const tool_run& t, const outcome& o) {
+  EXPECT_TRUE(t.out.ends_with(o.tail)) << t.out.substr(t.out.size() - std::min(t.out.size(), 300ul));
+  EXPECT_EQ(count_of(t.out, "!!!"), o.refusals);
+  EXPECT_EQ(t.status, o.end_at.empty() ? 0 : 1);
+  EXPECT_EQ(t.err, o.end_at.empty() ? "" : "!!! end of input: no answer for " + o.end_at + "\n");
+  EXPECT_EQ(t.files(), o.files);
 }
 
-TEST(DialogueE2e, OnlyTheAnswer1GoesOnToTheTables) {
-  for (const std::string answer : {"0", "2", "-1", "1"}) {
-    SCOPED_TRACE(answer);
-    const bool on = answer == "1";
-    tool_run t;
-    t.run("0\n0.2\n10\n" + answer + "\n");
-    EXPECT_EQ(count_of(t.out, banner), on ? 1 : 2);
-    EXPECT_EQ(t.exists("O3.res"), on);
-    EXPECT_EQ(t.err, on ? "" : "!!! end of input: no answer for H0\n");
-    EXPECT_EQ(t.status, on ? 0 : 1);
+// The answers that reach each question ("0 0.2 10": one mapping piece, five
+// histograms), then each kind of answer there, and only 1 goes on at the
+// continue prompt.
+TEST(DialogueE2e, EveryKindOfAnswerAtEveryQuestion) {
+  const std::string before[] = {"", "0\n", "0\n0.2\n", "0\n0.2\n10\n"};
+  const std::string long_valid = std::string(100000, '0') + "1";  // the number 1
+  for (int q = 0; q < 4; ++q) {
+    const question_texts& k = questions[q];
+    const bool go_on = q == 3;
+    const std::vector<std::string> stopped = go_on ? temp_files : no_files;
+    const outcome refused = {k.prompt + k.not_a_number + k.prompt, 1, k.name, stopped};
+    const outcome ended = {k.prompt, 0, k.name, stopped};
+    // Any answer but 1 at the continue prompt runs the dialogue again.
+    const outcome declined = {ask_continue + banner + ask_H0, 0, "H0", temp_files};
+    const outcome accepted =
+        go_on    ? outcome{advice_end, 0, "", all_files}
+        : q == 2 ? outcome{ask_continue, 0, questions[3].name, temp_files}
+                 : outcome{k.prompt + questions[q + 1].prompt, 0, questions[q + 1].name, no_files};
+    const std::string order[] = {"!!! H0 must be >= 0: the tables hold couplings H >= 0\n",
+                                 "!!! H_max must be > H0\n", "!!! The loss must be >= 1 %\n"};
+    const auto below = [&](bool zero_passes) {  // -0 passes as H0, -1 does not
+      return go_on ? declined
+             : zero_passes && q == 0 ? accepted
+                                     : outcome{k.prompt + order[q] + k.prompt, 1, k.name, no_files};
+    };
+    const struct { const char* what; std::string input; outcome expected; } rows[] = {
+        {"letters", "abc\n", refused},
+        {"an empty line, then the end", "\n", ended},
+        {"the end", "", ended},
+        {"nan", "nan\n", refused},
+        {"inf", "inf\n", refused},
+        {"-inf", "-inf\n", refused},
+        {"1e400", "1e400\n", refused},
+        {"-0", "-0\n", below(true)},
+        {"-1", "-1\n", below(false)},
+        {"2", "2\n", go_on ? declined : accepted},
+        {"100000 nines", std::string(100000, '9') + "\n", go_on ? declined : refused},
+        {"100001 digits of 1", long_valid + "\n", accepted},
+        {"a number glued to letters", "10abc 1\n", refused},  // the 1 is dropped
+        {"several answers on one line",
+         std::string("0 0.2 10 1 7\n").substr(before[q].size()),
+         {advice_end, 0, "", all_files}},
+        {"a line of 1 MB", std::string(1 << 20, 'x') + "\n", refused}};
+    for (const auto& r : rows) {
+      SCOPED_TRACE(k.name + ": " + r.what);
+      tool_run t;
+      t.run(before[q] + r.input, {}, hang_guard_s);
+      check(t, r.expected);
+    }
   }
 }
 

@@ -5,8 +5,6 @@
 // statuses.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -16,28 +14,22 @@
 
 #include "sampler/sampler.h"
 #include "tests/made_tables.h"
+#include "tests/tool_runner.h"
 
+namespace o3test {
 namespace {
 
-struct result {
-  int status;
-  std::string out;  // standard output and error
-};
+using result = command_result;
 
-result run(const std::string& command) {
-  std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  result r{-1, ""};
-  if (pipe == nullptr) return r;
-  char buffer[4096];
-  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-    r.out.append(buffer, got);
-  }
-  const int status = pclose(pipe);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+// "o3tables emit ARGS": its status, and its output and errors together.
+result emit(const std::vector<std::string>& args) {
+  tool_run t;
+  std::vector<std::string> line = {"emit"};
+  line.insert(line.end(), args.begin(), args.end());
+  t.run("", line);
+  return {t.status, t.out + t.err};
 }
 
-const std::string tool = O3TABLES_PATH;
 const std::string drivers = O3_SOURCE_DIR "/tests/emit_drivers/";
 
 bool have_compilers() { return O3_CC[0] != '\0' && O3_GFORTRAN[0] != '\0'; }
@@ -46,17 +38,17 @@ bool have_compilers() { return O3_CC[0] != '\0' && O3_GFORTRAN[0] != '\0'; }
 class Emitted : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir_ = o3test::scratch_path("emitted");
-    emitted_ = run(tool + " emit --out " + dir_);
+    dir_ = scratch_path("emitted");
+    emitted_ = emit({"--out", dir_});
     if (!have_compilers()) return;
     const std::string c = std::string(O3_CC) + " -std=c99 -O2 -Wall -Wextra -Wpedantic -Werror "
                           "-ffp-contract=off -I" + dir_;
-    built_c_ = run(c + " " + drivers + "draws.c " + dir_ + "/o3_sampler.c -lm -o " + dir_ +
-                   "/c_draws");
-    built_fortran_ = run(c + " -c " + dir_ + "/o3_sampler.c -o " + dir_ + "/sampler.o && " +
-                         O3_GFORTRAN + " -std=f2008 -O2 -Wall -Werror -J" + dir_ + " " + dir_ +
-                         "/o3_sampler.f90 " + drivers + "draws.f90 " + dir_ +
-                         "/sampler.o -o " + dir_ + "/fortran_draws");
+    built_c_ = run_command(c + " " + drivers + "draws.c " + dir_ + "/o3_sampler.c -lm -o " +
+                           dir_ + "/c_draws");
+    built_fortran_ = run_command(
+        c + " -c " + dir_ + "/o3_sampler.c -o " + dir_ + "/sampler.o && " + O3_GFORTRAN +
+        " -std=f2008 -O2 -Wall -Werror -J" + dir_ + " " + dir_ + "/o3_sampler.f90 " + drivers +
+        "draws.f90 " + dir_ + "/sampler.o -o " + dir_ + "/fortran_draws");
   }
   void SetUp() override {
     ASSERT_EQ(emitted_.status, 0) << emitted_.out;
@@ -115,8 +107,8 @@ long first_difference(const std::string& a, const std::string& b) {
 TEST_F(Emitted, CAndFortranDrawFromTwoTablesAsTheLibraryBitForBit) {
   // Tables of different ranges; couplings inside both, inside one, outside
   // both and negative.
-  const std::string& a = o3test::made_table("0 20 10");
-  const std::string& b = o3test::made_table("2 150 20");
+  const std::string& a = made_table("0 20 10");
+  const std::string& b = made_table("2 150 20");
   const std::vector<double> hs{0.5, 3.0, 19.99, 1.0, 25.0, 149.0, 200.0, -3.0};
   const std::string args = a + " " + b + " 42 300 0.5 3 19.99 1 25 149 200 -3";
   const std::string expected = library_draws(a, b, 42, 300, hs);
@@ -124,19 +116,19 @@ TEST_F(Emitted, CAndFortranDrawFromTwoTablesAsTheLibraryBitForBit) {
   ASSERT_NE(expected.find("outside 1800 1800\n"), std::string::npos);
   for (const char* driver : {"/c_draws ", "/fortran_draws "}) {
     SCOPED_TRACE(driver);
-    const result r = run(dir_ + driver + args);
+    const result r = run_command(dir_ + driver + args);
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out == expected) << "first differing line: " << first_difference(r.out, expected);
   }
 }
 
 TEST_F(Emitted, CAndFortranRefuseADamagedTableNamingTheLine) {
-  const std::string good = o3test::read_text(o3test::made_table("0 20 10"));
-  const std::string bad = o3test::scratch_path("bad.res");
-  o3test::write_text(bad, o3test::with_line(good, 36, "10 12"));
+  const std::string good = read_text(made_table("0 20 10"));
+  const std::string bad = scratch_path("bad.res");
+  write_text(bad, with_line(good, 36, "10 12"));
   for (const char* driver : {"/c_draws ", "/fortran_draws "}) {
     SCOPED_TRACE(driver);
-    const result r = run(dir_ + driver + bad + " " + bad + " 1 1 1");
+    const result r = run_command(dir_ + driver + bad + " " + bad + " 1 1 1");
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.out.find("refused 2: " + bad + ": line 36: map entry 10 -> histogram 12"),
               std::string::npos) << r.out;
@@ -144,42 +136,43 @@ TEST_F(Emitted, CAndFortranRefuseADamagedTableNamingTheLine) {
 }
 
 TEST(EmitCommand, WritesTheFilesAndChecksANamedTable) {
-  const std::string dir = o3test::scratch_path("emit_command");
-  const std::string good = o3test::made_table("0 20 10");
-  const std::string bad = o3test::scratch_path("emit_bad.res");
-  o3test::write_text(bad, o3test::with_line(o3test::read_text(good), 36, "10 12"));
+  const std::string dir = scratch_path("emit_command");
+  const std::string good = made_table("0 20 10");
+  const std::string bad = scratch_path("emit_bad.res");
+  write_text(bad, with_line(read_text(good), 36, "10 12"));
   const struct {
     const char* name;
-    std::string args;
+    std::vector<std::string> args;
     int status;
     std::string said;
-    std::vector<const char*> written;
+    std::vector<const char*> written;  // into the last --out
   } cases[] = {
-      {"C only", "--lang c --out " + dir + "/c", 0, "wrote " + dir + "/c/o3_sampler.c",
+      {"C only", {"--lang", "c", "--out", dir + "/c"}, 0, "wrote " + dir + "/c/o3_sampler.c",
        {"o3_sampler.h", "o3_sampler.c"}},
-      {"with a sound table", "--out " + dir + "/all " + good, 0, ": a sound table, 77 histograms",
+      {"with a sound table", {"--out", dir + "/all", good}, 0, ": a sound table, 77 histograms",
        {"o3_sampler.h", "o3_sampler.c", "o3_sampler.f90"}},
-      {"a damaged table", "--out " + dir + "/bad " + bad, 1, bad + ": line 36: map entry", {}},
-      {"no such table", "--out " + dir + "/none " + dir + "/none.res", 1,
+      {"a damaged table", {"--out", dir + "/bad", bad}, 1, bad + ": line 36: map entry", {}},
+      {"no such table", {"--out", dir + "/none", dir + "/none.res"}, 1,
        "none.res: No such file or directory", {}},
-      {"unknown language", "--lang pascal", 2, "usage: o3tables emit", {}},
-      {"unknown option", "--bogus", 2, "usage: o3tables emit", {}},
+      {"unknown language", {"--lang", "pascal"}, 2, "usage: o3tables emit", {}},
+      {"unknown option", {"--bogus"}, 2, "usage: o3tables emit", {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const result r = run(tool + " emit " + c.args);
+    const result r = emit(c.args);
     EXPECT_EQ(r.status, c.status) << r.out;
     EXPECT_NE(r.out.find(c.said), std::string::npos) << r.out;
-    const std::string out = c.args.substr(c.args.find("--out ") + 6);
     for (const char* name : c.written) {
-      const std::string text = o3test::read_text(out.substr(0, out.find(' ')) + "/" + name);
+      const auto out = std::find(c.args.begin(), c.args.end(), "--out") + 1;
+      const std::string text = read_text(*out + "/" + name);
       const bool fortran = std::string(name).ends_with(".f90");
       EXPECT_EQ(text.rfind(fortran ? "! Written by o3tables " : "/* Written by o3tables ", 0), 0u)
           << name;
     }
   }
-  EXPECT_EQ(o3test::read_text(dir + "/c/o3_sampler.f90"), "");
-  EXPECT_EQ(o3test::read_text(dir + "/bad/o3_sampler.c"), "");
+  EXPECT_EQ(read_text(dir + "/c/o3_sampler.f90"), "");
+  EXPECT_EQ(read_text(dir + "/bad/o3_sampler.c"), "");
 }
 
 }  // namespace
+}  // namespace o3test

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/density.h"
 #include "driver/run_parameters.h"
 #include "numeric/romberg.h"
 #include "partition/corrections.h"
@@ -24,9 +23,7 @@ struct histogram {
 
 histogram finish(double h, int nd) {
   o3::H = h;
-  o3::Acc_interval = 0.1;
-  o3::Acc_ridders = 1e-8;
-  o3::Acc_a = 1e-7;
+  o3::use_histogram_accuracies();
   histogram r;
   r.x.resize(static_cast<std::size_t>(nd) + 1);
   r.f1.resize(static_cast<std::size_t>(nd));
@@ -37,8 +34,7 @@ histogram finish(double h, int nd) {
 
 TEST(Finish, NarrowEndScalesWithTheMassPerPiece) {
   o3::testing::run_parameters_guard guard;
-  o3::Acc_a = 1e-7;
-  o3::Acc_ridders = 1e-8;
+  o3::use_histogram_accuracies();
   const o3::search_end usual = o3::usual_end(104);
   EXPECT_EQ(usual.strip, 0.01 / 104);
   EXPECT_EQ(usual.close_enough, 1.0 / (104 * 50.0));
@@ -50,7 +46,7 @@ TEST(Finish, NarrowEndScalesWithTheMassPerPiece) {
   EXPECT_DOUBLE_EQ(narrow.close_enough, 5e-9);
   EXPECT_DOUBLE_EQ(narrow.ridders, 5e-10);
   EXPECT_EQ(o3::narrow_end(104, 1.0).strip, 0.01 / 104);
-  EXPECT_EQ(o3::narrow_end(104, 1.0).accuracy, 1e-7);
+  EXPECT_EQ(o3::narrow_end(104, 1.0).accuracy, o3::histogram_Acc_a);
 }
 
 TEST(Finish, UsualSearchWhereItCanBeFinished) {
@@ -64,7 +60,7 @@ TEST(Finish, UsualSearchWhereItCanBeFinished) {
     std::vector<double> x(got.x.size()), f1(got.f1.size());
     o3::Xlimit = 1.0 + 0.01 / nd;
     x[0] = -1.0;
-    double a = o3::find_a(got.m, x.data(), nd);
+    double a = o3::find_a(got.m, x.data(), nd, o3::usual_end(nd));
     ASSERT_EQ(o3::try_corrections(x.data(), f1.data(), &a, nd, 0.01 / nd).result,
               o3::correction::done);
     EXPECT_EQ(x, got.x);
@@ -142,9 +138,7 @@ TEST(Finish, KeepingTheLossesSearchesAgainToATighterEnd) {
 TEST(FinishDeathTest, NamesTheCouplingThatCannotBeFinished) {
   o3::testing::run_parameters_guard guard;
   o3::H = 1000.0;
-  o3::Acc_interval = 0.1;
-  o3::Acc_ridders = 1e-8;
-  o3::Acc_a = 1e-7;
+  o3::use_histogram_accuracies();
   std::vector<double> x(105), f1(104);
   double a = 0.0;
   EXPECT_EXIT(o3::finish_partition(1.0, x.data(), f1.data(), &a, 104),

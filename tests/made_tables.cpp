@@ -2,12 +2,13 @@
 
 #include <stdlib.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <stdexcept>
+
+#include "tests/tool_runner.h"
 
 namespace o3test {
 namespace {
@@ -32,6 +33,14 @@ const fs::path& dir() {
   return s.dir;
 }
 
+// Where line `line` starts and ends (before its line end).
+std::pair<std::size_t, std::size_t> span_of(const std::string& text, int line) {
+  std::size_t begin = 0;
+  for (int n = 1; n < line; ++n) begin = text.find('\n', begin) + 1;
+  const std::size_t end = text.find('\n', begin);
+  return {begin, end == std::string::npos ? text.size() : end};
+}
+
 }  // namespace
 
 const std::string& made_table(const std::string& answers) {
@@ -43,10 +52,9 @@ const std::string& made_table(const std::string& answers) {
     std::istringstream in(answers);
     std::string h0, h_max, losses;
     in >> h0 >> h_max >> losses;
-    const std::string command = "cd '" + run.string() + "' && " O3TABLES_PATH " --h0 " +
-                                h0 + " --hmax " + h_max + " --losses " + losses +
-                                " --yes > /dev/null";
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("no table for " + answers);
+    tool_run t(run.string());
+    t.run("", {"--h0", h0, "--hmax", h_max, "--losses", losses, "--yes"});
+    if (t.status != 0) throw std::runtime_error("no table for " + answers + ": " + t.err);
     at->second = (run / "O3.res").string();
   }
   return at->second;
@@ -64,18 +72,6 @@ std::string read_text(const std::string& path) {
 void write_text(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
-
-namespace {
-
-// Where line `line` starts and ends (before its line end).
-std::pair<std::size_t, std::size_t> span_of(const std::string& text, int line) {
-  std::size_t begin = 0;
-  for (int n = 1; n < line; ++n) begin = text.find('\n', begin) + 1;
-  const std::size_t end = text.find('\n', begin);
-  return {begin, end == std::string::npos ? text.size() : end};
-}
-
-}  // namespace
 
 std::string line_at(const std::string& text, int line) {
   const auto [begin, end] = span_of(text, line);

@@ -1,4 +1,4 @@
-// Tables made by the built tool for the tests, and damaged copies of them.
+// Tables made by the built tool (through tool_run) for the tests, and damaged copies.
 #pragma once
 
 #include <string>

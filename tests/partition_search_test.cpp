@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/density.h"
 #include "driver/run_parameters.h"
 #include "partition/partition_search.h"
 #include "run_parameters_guard.h"
@@ -14,9 +13,7 @@ namespace {
 void set_search(double h, double xlimit) {
   o3::H = h;
   o3::Xlimit = xlimit;
-  o3::Acc_interval = 0.1;
-  o3::Acc_ridders = 1e-8;
-  o3::Acc_a = 1e-7;
+  o3::use_histogram_accuracies();
 }
 
 TEST(PartitionSearch, FindXFromAndBeyondXlimit) {
@@ -25,11 +22,11 @@ TEST(PartitionSearch, FindXFromAndBeyondXlimit) {
   // Hand calculation: the box is taken at the right end, g1(0) = exp(-5).
   EXPECT_NEAR(o3::g1_Deltax(1.0, 0.0, 0.25), -std::exp(-5.0) - 0.25, 1e-15);
   const auto before = o3::g1_evaluations();
-  EXPECT_EQ(o3::find_x(std::nextafter(1.0, 2.0), 0.05), 2.0);
+  EXPECT_EQ(o3::find_x(std::nextafter(1.0, 2.0), 0.05, o3::Acc_ridders), 2.0);
   EXPECT_EQ(o3::g1_evaluations(), before);
   // From Xlimit itself the search runs: the root of t exp(5 t) = 0.05,
   // t ~ 0.0408 (hand calculation), lies inside the first step and is kept.
-  const double z = o3::find_x(1.0, 0.05);
+  const double z = o3::find_x(1.0, 0.05, o3::Acc_ridders);
   EXPECT_NEAR(z, 1.0408, 1e-4);
   EXPECT_NEAR(o3::g1_Deltax(1.0, z, 0.05), 0.0, 3e-8);
 }
@@ -42,10 +39,10 @@ TEST(PartitionSearch, FindAFromBothSidesOfTheArea) {
     const double near_area = (1.0 - std::exp(-10.0)) / 5.0 / nd;
     std::vector<double> x(static_cast<std::size_t>(nd) + 1);
     x[0] = -1.0;
-    const double reference = o3::find_a(near_area, x.data(), nd);
+    const double reference = o3::find_a(near_area, x.data(), nd, o3::usual_end(nd));
     for (const double start : {1.0, 0.1, 10.0}) {
       SCOPED_TRACE(::testing::Message() << "Nd " << nd << ", start x" << start);
-      const double a = o3::find_a(start * near_area, x.data(), nd);
+      const double a = o3::find_a(start * near_area, x.data(), nd, o3::usual_end(nd));
       EXPECT_EQ(x[0], -1.0);
       EXPECT_LT(std::fabs(x.back() - o3::Xlimit), 1.0 / (50.0 * nd));
       // Boxes of the pieces that end at a real point, not the past-end mark.
@@ -68,7 +65,7 @@ TEST(PartitionSearch, FindAFromBothSidesOfTheArea) {
       // The returned a_hi builds up to Xlimit. Every point lands at or
       // before its root (z - Acc_ridders unless a sign change follows z),
       // so no box exceeds a beyond rounding.
-      o3::find_x_all(a, x.data(), nd);
+      o3::find_x_all(a, x.data(), nd, o3::Acc_ridders);
       EXPECT_GE(x.back(), o3::Xlimit);
       for (const double b : boxes()) {
         EXPECT_LE(b, a * (1.0 + 1e-12));
@@ -78,16 +75,6 @@ TEST(PartitionSearch, FindAFromBothSidesOfTheArea) {
       // H = 5 the stop rule leaves its ends less than 1 % apart.
       EXPECT_NEAR(a, reference, 0.01 * reference);
     }
-  }
-}
-
-TEST(PartitionSearch, HookReadsOnlyForStageOne) {
-  const double values[] = {1.5, 2.5, 3.5};
-  const int counter = 2, nd = 2;
-  for (int stage = 1; stage <= 6; ++stage) {
-    SCOPED_TRACE(stage);
-    EXPECT_EQ(o3::xo_xnd_change(stage, 9.0, &counter, values, values, &nd),
-              stage == 1 ? 3.5 : 0.0);
   }
 }
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/density.h"
+#include "driver/run_parameters.h"
 #include "numeric/romberg.h"
 #include "run_parameters_guard.h"
 

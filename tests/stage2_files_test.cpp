@@ -17,7 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/stage2.h"
-#include "driver/temp_files.h"
+#include "sampler/o3_format.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ std::set<std::string> files() {
 void run_stage2() {  // standard output goes to stdout.txt
   if (std::freopen("stdout.txt", "w", stdout) == nullptr) std::exit(3);
   alarm(5);  // a hang guard: SIGALRM is no exit status the tests accept
-  std::exit(o3::main_2());
+  std::exit(o3::main_2({}));
 }
 
 // Two histograms and a map of 12 entries, as stage 1 writes them.
@@ -55,7 +55,7 @@ std::string grid_with(int line, const std::string& replacement) {  // line 1..5,
 }
 std::string snippet_with(const std::string& map) {
   return "--> a. In C \nif(h<1.000000 ) j=0+(int)(h/0.040000);\n" +
-         std::string(o3::end_copy_line) + map;
+         std::string(O3_END_COPY) + map;
 }
 const std::string map12 = "12\n0 0\n1 0\n2 0\n3 0\n4 0\n5 0\n6 0\n7 0\n8 0\n9 0\n10 0\n11 0\n";
 const std::string good_map = snippet_with(map12);
@@ -176,7 +176,7 @@ TEST(Stage2FilesDeathTest, AHopelessCouplingStopsAtItsHistogramAtOnce) {
 TEST(Stage2FilesDeathTest, OnlyHZeroWorksWithOnePiece) {
   const temp_dir dir;
   write("temp2.tmp", "0.000000 0.000050\n1 4.100000\n5 0.000000\n0\n");
-  write("temp1.tmp", std::string(o3::end_copy_line) + "0\n");
+  write("temp1.tmp", std::string(O3_END_COPY) + "0\n");
   EXPECT_EXIT(run_stage2(), ::testing::ExitedWithCode(0), "^$");
   // Hand calculation: f = 4.1 gives trunc(3/3.08 + 1) = 1 piece and losses
   // (4.1 - 1) * 200 = 620; n = 0 gives N_H_max = 5. For H = 0 the points are
@@ -187,7 +187,7 @@ TEST(Stage2FilesDeathTest, OnlyHZeroWorksWithOnePiece) {
   EXPECT_EQ(o3res.substr(0, o3res.find('\n') + 1),
             "-> O(3) with H0=0.000000 -> H_max=0.000050 and loss=620.000000%\n");
   const std::string tail = "PARAMETER(Nd_poi=1,N_hist=0,N_O_m=5)\n-\n" +
-      std::string(o3::end_copy_line) + "0\n0\n"
+      std::string(O3_END_COPY) + "0\n0\n"
       "0 0.000000 1 0.100000 2.0019999999999998e+00\n-1.0000000000000000e+00\n"
       "1.0000000000000000e+00\n";
   ASSERT_GE(o3res.size(), tail.size());

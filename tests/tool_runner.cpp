@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -145,6 +146,19 @@ void tool_run::finish(const std::string& input, int seconds) {
 }
 
 void tool_run::send_signal(int signal) const { kill(pid_, signal); }
+
+command_result run_command(const std::string& line) {
+  command_result r{-1, ""};
+  std::FILE* pipe = popen((line + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return r;
+  char buffer[4096];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+    r.out.append(buffer, got);
+  }
+  const int status = pclose(pipe);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
 
 std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> lines;

@@ -1,4 +1,4 @@
-// Runs of the built o3tables in fresh temporary directories, and its texts.
+// Runs of the built o3tables in temporary directories, its texts, and other commands.
 #pragma once
 
 #include <sys/types.h>
@@ -52,6 +52,14 @@ class tool_run {
   std::size_t written_ = 0;
 };
 
+// A shell line for the programs the tests compile or build, never the tool:
+// its exit status (-1 when it did not exit) and its output and errors together.
+struct command_result {
+  int status;
+  std::string out;
+};
+command_result run_command(const std::string& line);
+
 std::vector<std::string> lines_of(const std::string& text);  // without "\n"
 int count_of(const std::string& text, const std::string& what);  // overlaps counted
 
@@ -68,5 +76,16 @@ inline const std::string ask_losses =
     "give the % of losses to accept (>=1%); example: 10 for 10%  -> %losses=";
 inline const std::string ask_continue = "Do you want to continue (0=No, 1=yes)? (1) ->  ";
 inline const std::string dash_line = "     " + std::string(35, '-') + "\n\n";
+
+// Each question: its prompt, its name in the end-of-input message, and its
+// refusal of an answer that is no number.
+struct question_texts {
+  std::string prompt, name, not_a_number;
+};
+inline const question_texts questions[] = {
+    {ask_H0, "H0", "!!! H0 must be a finite number\n"},
+    {ask_H_max, "H_max", "!!! H_max must be a finite number\n"},
+    {ask_losses, "the % of losses", "!!! The loss must be a finite number\n"},
+    {ask_continue, "the continue prompt", "!!! The answer must be an integer (0=No, 1=yes)\n"}};
 
 }  // namespace o3test

@@ -1,0 +1,27 @@
+// The histogram grid: its couplings, their rounding onto the mapping, their pieces.
+#pragma once
+
+namespace o3 {
+
+// Most values the grid may hold.
+inline constexpr int grid_capacity = 100001;
+// Most pieces a histogram may have; the losses rule's larger values are lowered.
+inline constexpr int max_pieces = 600;
+
+// Turns factor from p/100 into the grid's ratio 1 + p/200; fatal "The factor
+// must be > 1. " unless the result is above 1.
+void factor_to_ratio();
+
+// Nd_poi for the losses as f = 1 + p/200, between 1 and max_pieces; *capped
+// (if given) tells whether the rule gave more than max_pieces.
+int pieces_per_histogram(double f, bool* capped = nullptr);
+
+// grid[0..N] from H0 up to the first value at or beyond H_max, the integral of
+// g1 falling by factor from one to the next; prints "count=..." every tenth.
+// Returns N. Moves H; fatal once more than `capacity` values are needed.
+int search_grid(double* grid, int capacity);
+
+// Rounds grid[0..N] down onto the steps of the mapping pieces that hold them.
+void round_grid(double* grid, int N);
+
+}  // namespace o3
