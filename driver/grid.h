@@ -1,12 +1,12 @@
 // The histogram grid: its couplings, their rounding onto the mapping, their pieces.
 #pragma once
 
+#include "driver/run_parameters.h"
+
 namespace o3 {
 
 // Most values the grid may hold.
 inline constexpr int grid_capacity = 100001;
-// Most pieces a histogram may have; the losses rule's larger values are lowered.
-inline constexpr int max_pieces = 600;
 
 // Turns factor from p/100 into the grid's ratio 1 + p/200; fatal "The factor
 // must be > 1. " unless the result is above 1.

@@ -107,7 +107,7 @@ void print_help() {
       "  --yes        answers 1 (go on) at the continue prompt\n"
       "  --keep-losses  searches the histograms whose loss exceeds the losses\n"
       "               again, to a tighter end, until it does not; 600 pieces\n"
-      "               cannot reach 1 % above H of about 150 (see the README)\n"
+      "               cannot reach 1 % from H of about 160 on (docs/large-couplings.md)\n"
       "  -h, --help   prints this text\n"
       "  --version    prints the version\n"
       "A value may also be written --h0=X. An option answers its question the\n"

@@ -8,6 +8,10 @@ namespace o3 {
 // Capacity of the H-mapping: pieces 1..99 with their bounds and steps.
 inline constexpr int mapping_capacity = 100;
 
+// Most pieces a histogram may have (Nd_poi); the losses rule's larger values
+// are lowered to it, and the search's hook scratch is sized for it.
+inline constexpr int max_pieces = 600;
+
 // Values a run starts from; a repeated dialogue does not restore them.
 inline constexpr double initial_H0 = 0.0;
 inline constexpr double initial_H_max = 200.0;
@@ -53,5 +57,8 @@ double g1(double x);
 
 // Number of evaluations of g1 since the process started, for cost counts.
 std::uint64_t g1_evaluations();
+
+// Set-up hook called at the start of a run and of stage 2; it has no effect.
+void precision();
 
 }  // namespace o3

@@ -111,6 +111,7 @@ void print_closing_advice() {
 }  // namespace
 
 int main_2(const stage2_settings& settings) {
+  precision();
   use_histogram_accuracies();
   const temp2_contents grid = read_temp2();
   const int Nd_poi = pieces_per_histogram(grid.f);

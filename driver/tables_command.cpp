@@ -76,6 +76,7 @@ int run_tables(int argc, const char* const* argv) {
                        *options.answers[q]);
     }
   }
+  precision();
   store_initial_values();
   // Large enough that they do not belong on the stack.
   static stage1_tables tables;

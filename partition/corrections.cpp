@@ -12,6 +12,10 @@ namespace o3 {
 correction try_corrections(double* x, double* f1, double* a, int Nd_poi,
                            double strip) {
   if (Nd_poi < 2) nrerror("corrections need at least two pieces");
+  int i = 0;
+  const double scratch[max_pieces + 1] = {};  // for the hook, never used
+  xo_xnd_change(4, *a, &i, x, scratch, &Nd_poi);
+
   o3::Xlimit = o3::Xlimit - strip;
   if (!(x[Nd_poi - 2] < o3::Xlimit)) {
     return {correction::past_the_end, 0.0, Nd_poi - 2};
@@ -27,11 +31,14 @@ correction try_corrections(double* x, double* f1, double* a, int Nd_poi,
   const double c = r > m ? envelope_margin : m * envelope_margin / r;
   *a = c * *a;
 
-  for (int i = 0; i < Nd_poi; ++i) {
+  for (i = 0; i < Nd_poi; ++i) {
     f1[i] = *a / (x[i + 1] - x[i]);
     const double mi = g1_Deltax_max(x[i], x[i + 1]);
     if (mi > f1[i]) return {correction::below_density, c, i};
   }
+
+  xo_xnd_change(5, *a, &i, x, scratch, &Nd_poi);
+  xo_xnd_change(6, *a, &i, f1, scratch, &Nd_poi);
   return {correction::done, c, Nd_poi};
 }
 

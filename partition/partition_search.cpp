@@ -55,6 +55,9 @@ search_end narrow_end(int Nd_poi, double m) {
 
 double find_a(double a, double* x, int Nd_poi, const search_end& end) {
   int counter = 0;
+  const double scratch[max_pieces + 1] = {};  // for the hook, never used
+  xo_xnd_change(2, a, &counter, x, scratch, &Nd_poi);
+
   find_x_all(a, x, Nd_poi, end.ridders);
   const int s0 = last_point_sign(x, Nd_poi);
   double a_lo = 0.0;
@@ -88,7 +91,14 @@ double find_a(double a, double* x, int Nd_poi, const search_end& end) {
     if (counter++ > max_bisections) break;
     if (end.close_enough > std::fabs(x[Nd_poi] - o3::Xlimit)) break;
   }
+  xo_xnd_change(3, a_lo, &counter, x, scratch, &Nd_poi);
   return a_hi;
+}
+
+double xo_xnd_change(int stage, double /*a*/, const int* counter,
+                     const double* values, const double* /*scratch*/,
+                     const int* /*Nd_poi*/) {
+  return stage == 1 ? values[*counter] : 0.0;
 }
 
 }  // namespace o3
