@@ -46,6 +46,23 @@ TEST(HistogramMap, BaseIndicesGiveTheFirstWalkPointItsIndex) {
   }
 }
 
+// A range narrower than the walk's offset of 1e-7 has no walk point below
+// H_max, and the map is empty. The dialogue refuses such ranges (O3.res gives
+// H0 and H_max with six decimals, and they would read as one), but the walk
+// stays defined for them.
+TEST(HistogramMap, ARangeNarrowerThanTheWalkOffsetGivesAnEmptyMap) {
+  o3::testing::run_parameters_guard guard;
+  o3::H0 = 0.0;
+  o3::H_max = 5e-8;
+  o3::build_mapping(10);
+  std::vector<int> cst(o3::mapping_capacity);
+  o3::base_indices(cst.data());
+  const double grid[2] = {0.0, 0.04};
+  std::vector<o3::map_entry> map(o3::map_capacity);
+  EXPECT_EQ(o3::walk_map(o3::first_walk_point(), grid, 1, cst.data(), map.data(),
+                         o3::map_capacity), 0);
+}
+
 TEST(HistogramMap, WalkServesEachPointByTheHistogramBeforeTheFirstGreaterValue) {
   o3::testing::run_parameters_guard guard;
   mapping_to_5000(0);
