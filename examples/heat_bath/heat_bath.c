@@ -109,7 +109,7 @@ static int time_draws(const struct options *opt) {
       return 1;
     }
   }
-  status = run_timing(opt, tables, paths, count);
+  status = run_timing(opt, tables, paths, count, NULL, 0);
   for (k = 0; k < count; ++k) o3_close(tables[k]);
   return status;
 }

@@ -17,24 +17,42 @@ struct variant {
   char label[32];
   int table; /* index into the tables, or -1 */
   struct y_source src;
+  const struct timed_draw *extra; /* the draw of another language, or NULL */
   struct lattice lat;
 };
 
-static int make_variants(struct variant *v, o3_table *const *tables, int table_count) {
-  int n = 0, k;
-  v[n].src.method = Y_INVERSION;
-  v[n++].table = -1;
-  v[n].src.method = Y_EXPONENTIAL;
-  v[n++].table = -1;
-  for (k = 0; k < table_count; ++k) {
-    v[n].src.method = Y_TABLES;
-    v[n++].table = k;
+static void sweep_variant(struct variant *v, double beta, enum sweep_order order) {
+  if (v->extra != NULL) {
+    v->extra->sweep(v->extra->ctx, &v->lat, beta, order);
+  } else {
+    sweep(&v->lat, beta, order, &v->src, NULL);
   }
-  v[n].src.method = Y_NONE;
-  v[n++].table = -1;
+}
+
+static int add_variant(struct variant *v, int n, enum y_method method, int table,
+                       const struct timed_draw *extra) {
+  v[n].src.method = method;
+  v[n].table = table;
+  v[n].extra = extra;
+  return n + 1;
+}
+
+static int make_variants(struct variant *v, o3_table *const *tables, int table_count,
+                         const struct timed_draw *extra, int extra_count) {
+  int n = 0, k;
+  n = add_variant(v, n, Y_INVERSION, -1, NULL);
+  n = add_variant(v, n, Y_EXPONENTIAL, -1, NULL);
+  for (k = 0; k < table_count; ++k) n = add_variant(v, n, Y_TABLES, k, NULL);
+  for (k = 0; k < extra_count && n + 1 < MAX_VARIANTS; ++k) {
+    n = add_variant(v, n, Y_NONE, -1, &extra[k]);
+  }
+  n = add_variant(v, n, Y_NONE, -1, NULL);
   for (k = 0; k < n; ++k) {
     v[k].src.table = v[k].table >= 0 ? tables[v[k].table] : NULL;
-    if (v[k].table >= 0) {
+    v[k].src.tries = 0;
+    if (v[k].extra != NULL) {
+      snprintf(v[k].label, sizeof v[k].label, "%s", v[k].extra->label);
+    } else if (v[k].table >= 0) {
       snprintf(v[k].label, sizeof v[k].label, "%s [%d]", y_method_name(v[k].src.method),
                v[k].table + 1);
     } else {
@@ -139,10 +157,9 @@ static int time_sweeps(const struct options *opt, struct variant *v, int n, int 
     /* A hot start: the local fields, all this measures, settle within a
        few sweeps, while a cold start would begin with every h at 6 beta. */
     o3_rng_seed(&v[i].src.rng, opt->run.seed + (uint64_t)i);
+    if (v[i].extra != NULL) v[i].extra->seed(v[i].extra->ctx, opt->run.seed + (uint64_t)i);
     lattice_randomise(&v[i].lat, &v[i].src.rng);
-    for (k = 0; k < opt->run.thermalisation; ++k) {
-      sweep(&v[i].lat, opt->run.beta, order, &v[i].src, NULL);
-    }
+    for (k = 0; k < opt->run.thermalisation; ++k) sweep_variant(&v[i], opt->run.beta, order);
   }
   if (status == 0) {
     sweeps = opt->updates_per_repetition / (long)v[0].lat.sites;
@@ -152,7 +169,7 @@ static int time_sweeps(const struct options *opt, struct variant *v, int n, int 
       for (i = 0; i < n; ++i) {
         const double wall = wall_seconds(), start = cpu_seconds();
         double cpu;
-        for (k = 0; k < sweeps; ++k) sweep(&v[i].lat, opt->run.beta, order, &v[i].src, NULL);
+        for (k = 0; k < sweeps; ++k) sweep_variant(&v[i], opt->run.beta, order);
         cpu = cpu_seconds() - start;
         spent->cpu += cpu;
         spent->wall += wall_seconds() - wall;
@@ -223,7 +240,11 @@ static int time_stream(const struct options *opt, struct variant *v, int n, cons
       for (chained = 0; chained < 2; ++chained) {
         const double wall = wall_seconds(), start = cpu_seconds();
         double total = 0.0, cpu;
-        for (p = 0; p < passes; ++p) total += replay(&v[i].src, h, count, chained);
+        for (p = 0; p < passes; ++p) {
+          total += v[i].extra != NULL
+                       ? v[i].extra->replay(v[i].extra->ctx, h, count, chained)
+                       : replay(&v[i].src, h, count, chained);
+        }
         cpu = cpu_seconds() - start;
         spent->cpu += cpu;
         spent->wall += wall_seconds() - wall;
@@ -238,10 +259,10 @@ static int time_stream(const struct options *opt, struct variant *v, int n, cons
 }
 
 int run_timing(const struct options *opt, o3_table *const *tables, const char *const *paths,
-               int table_count) {
+               int table_count, const struct timed_draw *extra, int extra_count) {
   static const enum sweep_order orders[2] = {SWEEP_SEQUENTIAL, SWEEP_CHECKERBOARD};
   struct variant v[MAX_VARIANTS];
-  const int n = make_variants(v, tables, table_count);
+  const int n = make_variants(v, tables, table_count, extra, extra_count);
   const int columns = 2 * opt->size_count;
   double sweep_ns[MAX_VARIANTS * 2 * MAX_SIZES];
   double draw_ns[2 * MAX_VARIANTS];

@@ -41,8 +41,10 @@ vec3 field_at(const vec3* s, std::size_t L, bool cubic, std::size_t row, std::si
   return {f.x * beta, f.y * beta, f.z * beta};
 }
 
-void sweep(lattice& lat, double beta, sweep_order order, o3::sampler::sampler& tables,
-           o3::sampler::generator& rng) {
+}  // namespace
+
+void sweep_with_library(lattice& lat, double beta, sweep_order order,
+                        o3::sampler::sampler& tables, o3::sampler::generator& rng) {
   const std::size_t L = static_cast<std::size_t>(lat.L);
   const bool cubic = lat.dim == 3;
   const std::size_t extent = cubic ? L : 1;
@@ -87,8 +89,6 @@ void sweep(lattice& lat, double beta, sweep_order order, o3::sampler::sampler& t
   }
 }
 
-}  // namespace
-
 bool run_with_library(const run_config& config, o3::sampler::sampler& tables,
                       run_result* result) {
   lattice_owner l;
@@ -107,10 +107,10 @@ bool run_with_library(const run_config& config, o3::sampler::sampler& tables,
   } else {
     lattice_align(&l.lat);
   }
-  for (long k = 0; k < config.thermalisation; ++k) sweep(l.lat, config.beta, config.order, tables, rng);
+  for (long k = 0; k < config.thermalisation; ++k) sweep_with_library(l.lat, config.beta, config.order, tables, rng);
   double value[OBS_COUNT];
   for (long k = 0; k < config.measurements; ++k) {
-    sweep(l.lat, config.beta, config.order, tables, rng);
+    sweep_with_library(l.lat, config.beta, config.order, tables, rng);
     measure(&l.lat, value);
     binning_add(&b.bins, value);
   }

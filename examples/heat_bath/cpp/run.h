@@ -14,4 +14,9 @@ namespace heat_bath {
 bool run_with_library(const run_config& config, o3::sampler::sampler& tables,
                       run_result* result);
 
+// One sweep, every spin once in the given order, with the y from `tables`
+// (a plane's sites of one parity drawn together on a checkerboard).
+void sweep_with_library(lattice& lat, double beta, sweep_order order,
+                        o3::sampler::sampler& tables, o3::sampler::generator& rng);
+
 }  // namespace heat_bath
