@@ -34,8 +34,7 @@ std::optional<arguments> parse_arguments(std::string_view command, int argc,
     }
     if (!arg.starts_with("-") || arg == "-") {
       if (a.file) {
-        complain(command, "a second file '" + escape_bytes(arg) + "' after '" +
-                              escape_bytes(*a.file) + "'");
+        complain(command, "a second file " + in_quotes(arg) + " after " + in_quotes(*a.file));
         return std::nullopt;
       }
       a.file = std::string(arg);
@@ -43,7 +42,7 @@ std::optional<arguments> parse_arguments(std::string_view command, int argc,
     }
     const std::size_t equals = arg.find('=');
     const std::string_view name = arg.substr(0, equals);
-    const std::string shown = "'" + escape_bytes(name) + "'";
+    const std::string shown = in_quotes(name);
     std::string_view known;
     for (const std::string_view o : options) {
       if (o == name) known = o;
@@ -74,8 +73,7 @@ std::optional<arguments> parse_arguments(std::string_view command, int argc,
 
 void refuse_value(std::string_view command, std::string_view option,
                   std::string_view value, std::string_view why) {
-  complain(command, std::string(option) + " '" + escape_bytes(value) + "' refused: " +
-                        std::string(why));
+  complain(command, std::string(option) + " " + in_quotes(value) + " refused: " + std::string(why));
 }
 
 }  // namespace o3

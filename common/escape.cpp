@@ -26,4 +26,11 @@ std::string escape_bytes(std::string_view bytes) {
   return text;
 }
 
+std::string in_quotes(std::string_view bytes) {
+  std::string out(1, '\'');
+  out += escape_bytes(bytes);
+  out += '\'';
+  return out;
+}
+
 }  // namespace o3

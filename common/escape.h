@@ -12,4 +12,7 @@ namespace o3 {
 // result never moves a terminal's cursor or starts an escape sequence.
 std::string escape_bytes(std::string_view bytes);
 
+// escape_bytes(bytes) between single quotes, as messages show an argument.
+std::string in_quotes(std::string_view bytes);
+
 }  // namespace o3

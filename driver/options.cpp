@@ -37,13 +37,13 @@ run_options parse_run_options(int argc, const char* const* argv) {
     const std::string_view arg = argv[i];
     const std::size_t equals = arg.find('=');
     const std::string_view name = arg.substr(0, equals);
-    const std::string shown = "'" + escape_bytes(name) + "'";
+    const std::string shown = in_quotes(name);
     if (arg == "-h") {
       help = true;
       continue;
     }
     if (!arg.starts_with("-") || arg == "-") {
-      return usage_error("unknown argument '" + escape_bytes(arg) + "'");
+      return usage_error("unknown argument " + in_quotes(arg));
     }
     if (name == "--help" || name == "--version" || name == "--yes" || name == "--keep-losses") {
       if (equals != std::string_view::npos) {
@@ -54,7 +54,7 @@ run_options parse_run_options(int argc, const char* const* argv) {
       version = version || name == "--version";
       if (name == "--yes") {
         const int q = static_cast<int>(question::go_on);
-        o.answers[q] = "1";
+        o.answers[q].emplace(1, '1');
         o.options[q] = "--yes";
       }
       continue;

@@ -117,9 +117,8 @@ int run_emit(int argc, char** argv) {
     for (const output& f : files) {
       std::error_code ignored;
       if (std::filesystem::equivalent(f.path, *o->file, ignored)) {
-        refuse_value("emit", "--out", o->out, "'" + escape_bytes(f.path) +
-                                                  "' would replace the table '" +
-                                                  escape_bytes(*o->file) + "'");
+        refuse_value("emit", "--out", o->out,
+                     in_quotes(f.path) + " would replace the table " + in_quotes(*o->file));
         std::fprintf(stderr, "usage: %s\n", emit_usage);
         return 2;
       }
