@@ -10,12 +10,14 @@
 #include "lattice.h"
 #include "sweep.h"
 
-/* Inversion first: every ratio is to it. */
-#define MAX_VARIANTS (3 + 2 * MAX_TABLES)
+/* Inversion first: every ratio is to it, or to the extras' own. */
+#define MAX_EXTRA_METHODS 2
+#define MAX_VARIANTS (3 + 2 * MAX_TABLES + MAX_EXTRA_METHODS)
 
 struct variant {
   char label[32];
   int table; /* index into the tables, or -1 */
+  int reference; /* the variant whose times the ratios are to */
   struct y_source src;
   const struct timed_draw *extra; /* the draw of another language, or NULL */
   struct lattice lat;
@@ -34,17 +36,22 @@ static int add_variant(struct variant *v, int n, enum y_method method, int table
   v[n].src.method = method;
   v[n].table = table;
   v[n].extra = extra;
+  v[n].reference = 0;
   return n + 1;
 }
 
 static int make_variants(struct variant *v, o3_table *const *tables, int table_count,
                          const struct timed_draw *extra, int extra_count) {
-  int n = 0, k;
+  int n = 0, k, first_extra;
   n = add_variant(v, n, Y_INVERSION, -1, NULL);
   n = add_variant(v, n, Y_EXPONENTIAL, -1, NULL);
   for (k = 0; k < table_count; ++k) n = add_variant(v, n, Y_TABLES, k, NULL);
+  first_extra = n;
   for (k = 0; k < extra_count && n + 1 < MAX_VARIANTS; ++k) {
     n = add_variant(v, n, Y_NONE, -1, &extra[k]);
+    if (extra[k].reference >= 0 && extra[k].reference < k) {
+      v[n - 1].reference = first_extra + extra[k].reference;
+    }
   }
   n = add_variant(v, n, Y_NONE, -1, NULL);
   for (k = 0; k < n; ++k) {
@@ -273,7 +280,7 @@ int run_timing(const struct options *opt, o3_table *const *tables, const char *c
 
   printf("3D heat bath at beta = %g: ns of thread CPU time per spin update, medians of %ld "
          "repetitions\ninterleaved across the y draws, %ld updates each after %ld sweeps from a "
-         "hot start;\nin brackets the ratio to inversion in the same column\n",
+         "hot start;\nin brackets the ratio to inversion (its own language's) in the same column\n",
          opt->run.beta, opt->repeats, opt->updates_per_repetition, opt->run.thermalisation);
   for (k = 0; k < table_count; ++k) {
     printf("[%d] %s: H0 = %g, H_max = %g, losses %g %%, %d histograms of %d pieces\n", k + 1,
@@ -296,7 +303,9 @@ int run_timing(const struct options *opt, o3_table *const *tables, const char *c
   printf("\n");
   for (i = 0; i < n; ++i) {
     printf("%-18s", v[i].label);
-    for (c = 0; c < columns; ++c) print_ratio_cell(sweep_ns[i * columns + c], sweep_ns[c]);
+    for (c = 0; c < columns; ++c) {
+      print_ratio_cell(sweep_ns[i * columns + c], sweep_ns[v[i].reference * columns + c]);
+    }
     printf("\n");
   }
   printf("%-18s", "ran, % of wall");
@@ -318,8 +327,8 @@ int run_timing(const struct options *opt, o3_table *const *tables, const char *c
   printf("%-18s  %-15s  %-15s\n", "y draw", "independent", "chained");
   for (i = 0; i < n - 1; ++i) {
     printf("%-18s", v[i].label);
-    print_ratio_cell(draw_ns[2 * i], draw_ns[0]);
-    print_ratio_cell(draw_ns[2 * i + 1], draw_ns[1]);
+    print_ratio_cell(draw_ns[2 * i], draw_ns[2 * v[i].reference]);
+    print_ratio_cell(draw_ns[2 * i + 1], draw_ns[2 * v[i].reference + 1]);
     printf("\n");
   }
   printf("%-18s  %15.0f\n", "ran, % of wall", 100.0 * spent[columns].cpu / spent[columns].wall);

@@ -19,6 +19,9 @@ extern "C" {
    through ctx, which holds its table and generator; seed reseeds that. */
 struct timed_draw {
   char label[32];
+  /* The extra draw (an index into the extras) whose times this one's
+     ratios are to, that language's own inversion; -1 for the program's. */
+  int reference;
   void (*seed)(void *ctx, uint64_t seed);
   void (*sweep)(void *ctx, struct lattice *lat, double beta, enum sweep_order order);
   /* The sum of the draws for h[0..n), each waiting for the one before when

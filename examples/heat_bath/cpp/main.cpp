@@ -2,15 +2,16 @@
 // library: heat_bath_cpp [--lattice chain|cubic] [--L N] [--beta B]
 // [--therm N] [--sweeps N] [--seed N] [--table FILE] [--order ORDER]
 // [--start cold|hot] [--bins N], as heat_bath takes them; the y come from
-// the tables. With --time it times the library's draws beside the C
-// program's, as heat_bath --time does.
+// the tables. With --time it times its own draws (inversion, exponential
+// rejection, the library's) beside the C program's, as heat_bath --time
+// does.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
-
-#include <memory>
 #include <vector>
 
 #include "options.h"
@@ -23,56 +24,94 @@ void print(const char* name, const estimate& e) {
   std::printf("%-24s %.6f +- %.6f\n", name, e.mean, e.error);
 }
 
-// A table of the library with its generator, as the timing drives it.
-struct library_draw {
-  o3::sampler::sampler tables;
+// A y draw of the C++ program with its generator, as the timing drives it:
+// the library's from `tables`, or inversion's or exponential rejection's
+// without.
+struct cpp_draw {
+  std::optional<o3::sampler::sampler> tables;
+  y_method method = Y_TABLES;
   o3::sampler::generator rng{1};
 };
 
-void seed(void* ctx, std::uint64_t s) { static_cast<library_draw*>(ctx)->rng = o3::sampler::generator(s); }
-
-void sweep_once(void* ctx, lattice* lat, double beta, sweep_order order) {
-  auto* d = static_cast<library_draw*>(ctx);
-  heat_bath::sweep_with_library(*lat, beta, order, d->tables, d->rng);
+void seed(void* ctx, std::uint64_t s) {
+  static_cast<cpp_draw*>(ctx)->rng = o3::sampler::generator(s);
 }
 
-double replay(void* ctx, const double* h, std::size_t n, int chained) {
-  auto* d = static_cast<library_draw*>(ctx);
+void sweep_once(void* ctx, lattice* lat, double beta, sweep_order order) {
+  auto* d = static_cast<cpp_draw*>(ctx);
+  if (d->tables) {
+    heat_bath::sweep_with_library(*lat, beta, order, *d->tables, d->rng);
+  } else {
+    heat_bath::sweep_without_tables(*lat, beta, order, d->method, d->rng);
+  }
+}
+
+template <class Draw>
+double replay_with(Draw draw, const double* h, std::size_t n, int chained) {
   double sum = 0.0, y = 0.0;
   if (chained) {
-    for (std::size_t i = 0; i < n; ++i) y = d->tables.draw(h[i] + 0.0 * y, d->rng);
+    for (std::size_t i = 0; i < n; ++i) y = draw(h[i] + 0.0 * y);
     return y;
   }
-  for (std::size_t i = 0; i < n; ++i) sum += d->tables.draw(h[i], d->rng);
+  for (std::size_t i = 0; i < n; ++i) sum += draw(h[i]);
   return sum;
 }
 
-// The C program's timing with the library's draw of every table beside
-// its own.
+// The method is chosen once, outside the loop, as it is in the sweep.
+double replay(void* ctx, const double* h, std::size_t n, int chained) {
+  auto* d = static_cast<cpp_draw*>(ctx);
+  if (d->tables) {
+    return replay_with([d](double x) { return d->tables->draw(x, d->rng); }, h, n, chained);
+  }
+  if (d->method == Y_INVERSION) {
+    return replay_with([d](double x) { return y_by_inversion(x, uniform53(d->rng.state())); }, h,
+                       n, chained);
+  }
+  return replay_with([d](double x) { return y_by_exponential(x, d->rng.state()); }, h, n,
+                     chained);
+}
+
+timed_draw timed(cpp_draw& d, const char* label, int reference) {
+  timed_draw t{};
+  std::snprintf(t.label, sizeof t.label, "%s", label);
+  t.reference = reference;
+  t.seed = seed;
+  t.sweep = sweep_once;
+  t.replay = replay;
+  t.ctx = &d;
+  return t;
+}
+
+// The C program's timing with the C++ program's draws beside its own:
+// inversion and exponential rejection, and the library's draw of every
+// table, their ratios to the C++ inversion.
 int time_draws(const options& opt) {
   std::vector<std::string> paths;
   for (int k = 0; k < opt.table_count; ++k) paths.emplace_back(opt.tables[k]);
   if (paths.empty()) paths.emplace_back("O3.res");
   std::vector<o3_table*> c_tables;
-  std::vector<std::unique_ptr<library_draw>> library;
+  std::vector<std::unique_ptr<cpp_draw>> draws;
   std::vector<timed_draw> extra;
   std::vector<const char*> names;
   int status = 0;
   try {
+    for (const y_method method : {Y_INVERSION, Y_EXPONENTIAL}) {
+      draws.push_back(std::make_unique<cpp_draw>());
+      draws.back()->method = method;
+      const std::string label = std::string("C++ ") + y_method_name(method);
+      extra.push_back(timed(*draws.back(), label.c_str(), method == Y_INVERSION ? -1 : 0));
+    }
     for (std::size_t k = 0; k < paths.size(); ++k) {
       o3_error error;
       o3_table* t = o3_open(paths[k].c_str(), &error);
       if (t == nullptr) throw std::runtime_error(error.message);
       c_tables.push_back(t);
       names.push_back(paths[k].c_str());
-      library.push_back(std::make_unique<library_draw>(library_draw{o3::sampler::sampler(paths[k]), o3::sampler::generator(1)}));
-      timed_draw d{};
-      std::snprintf(d.label, sizeof d.label, "library [%zu]", k + 1);
-      d.seed = seed;
-      d.sweep = sweep_once;
-      d.replay = replay;
-      d.ctx = library.back().get();
-      extra.push_back(d);
+      draws.push_back(std::make_unique<cpp_draw>());
+      draws.back()->tables.emplace(paths[k]);
+      char label[32];
+      std::snprintf(label, sizeof label, "library [%zu]", k + 1);
+      extra.push_back(timed(*draws.back(), label, 0));
     }
     status = run_timing(&opt, c_tables.data(), names.data(), static_cast<int>(c_tables.size()),
                         extra.data(), static_cast<int>(extra.size()));

@@ -41,10 +41,11 @@ vec3 field_at(const vec3* s, std::size_t L, bool cubic, std::size_t row, std::si
   return {f.x * beta, f.y * beta, f.z * beta};
 }
 
-}  // namespace
-
-void sweep_with_library(lattice& lat, double beta, sweep_order order,
-                        o3::sampler::sampler& tables, o3::sampler::generator& rng) {
+// One sweep with the y from draw: draw.one(h) for a site, draw.many(h, y)
+// for the sites of one parity of a plane, which are independent.
+template <class Draw>
+void sweep_by(lattice& lat, double beta, sweep_order order, Draw& draw,
+              o3::sampler::generator& rng) {
   const std::size_t L = static_cast<std::size_t>(lat.L);
   const bool cubic = lat.dim == 3;
   const std::size_t extent = cubic ? L : 1;
@@ -64,20 +65,17 @@ void sweep_with_library(lattice& lat, double beta, sweep_order order,
           for (std::size_t x = 0; x < L; ++x) {
             const vec3 f = field_at(s, L, cubic, row, x, ym, yp, zm + y * L, zp + y * L, beta);
             const double h = length(f);
-            s[row + x] = spin_around(f, h, tables.draw(h, rng), uniform53(rng.state()));
+            s[row + x] = spin_around(f, h, draw.one(h), uniform53(rng.state()));
           }
           continue;
         }
-        // The sites of one parity of a plane are independent of each
-        // other: their y are drawn together.
         for (std::size_t x = (pass + y + z) & 1u; x < L; x += 2, ++n) {
           lat.plane_field[n] = field_at(s, L, cubic, row, x, ym, yp, zm + y * L, zp + y * L, beta);
           lat.plane_h[n] = length(lat.plane_field[n]);
         }
       }
       if (!checkerboard) continue;
-      tables.draw_many(std::span<const double>(lat.plane_h, n), std::span<double>(lat.plane_y, n),
-                       rng);
+      draw.many(std::span<const double>(lat.plane_h, n), std::span<double>(lat.plane_y, n));
       std::size_t k = 0;
       for (std::size_t y = 0; y < extent; ++y) {
         for (std::size_t x = (pass + y + z) & 1u; x < L; x += 2, ++k) {
@@ -86,6 +84,49 @@ void sweep_with_library(lattice& lat, double beta, sweep_order order,
         }
       }
     }
+  }
+}
+
+struct library_y {
+  o3::sampler::sampler& tables;
+  o3::sampler::generator& rng;
+  double one(double h) { return tables.draw(h, rng); }
+  void many(std::span<const double> h, std::span<double> y) { tables.draw_many(h, y, rng); }
+};
+
+// y_by_inversion or y_by_exponential of the C program, one site after
+// the other.
+template <y_method method>
+struct formula_y {
+  o3::sampler::generator& rng;
+  double one(double h) {
+    if constexpr (method == Y_INVERSION) {
+      return y_by_inversion(h, uniform53(rng.state()));
+    } else {
+      return y_by_exponential(h, rng.state());
+    }
+  }
+  void many(std::span<const double> h, std::span<double> y) {
+    for (std::size_t i = 0; i < h.size(); ++i) y[i] = one(h[i]);
+  }
+};
+
+}  // namespace
+
+void sweep_with_library(lattice& lat, double beta, sweep_order order,
+                        o3::sampler::sampler& tables, o3::sampler::generator& rng) {
+  library_y draw{tables, rng};
+  sweep_by(lat, beta, order, draw, rng);
+}
+
+void sweep_without_tables(lattice& lat, double beta, sweep_order order, y_method method,
+                          o3::sampler::generator& rng) {
+  if (method == Y_INVERSION) {
+    formula_y<Y_INVERSION> draw{rng};
+    sweep_by(lat, beta, order, draw, rng);
+  } else {
+    formula_y<Y_EXPONENTIAL> draw{rng};
+    sweep_by(lat, beta, order, draw, rng);
   }
 }
 

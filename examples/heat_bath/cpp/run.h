@@ -19,4 +19,10 @@ bool run_with_library(const run_config& config, o3::sampler::sampler& tables,
 void sweep_with_library(lattice& lat, double beta, sweep_order order,
                         o3::sampler::sampler& tables, o3::sampler::generator& rng);
 
+// The same sweep with the y by exact inversion or by exponential rejection
+// (method Y_INVERSION or Y_EXPONENTIAL), so that the library is timed
+// against them in the same C++ code.
+void sweep_without_tables(lattice& lat, double beta, sweep_order order, y_method method,
+                          o3::sampler::generator& rng);
+
 }  // namespace heat_bath
