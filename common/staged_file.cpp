@@ -1,6 +1,7 @@
 #include "common/staged_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,13 +35,64 @@ void sync_directory(const std::string& dir) {
   close(fd);
 }
 
+// Blocks the signals for its lifetime, so that none can end the run
+// between the temporary's creation and its registration for removal.
+class signals_held {
+ public:
+  signals_held() {
+    sigset_t all;
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, &before_);
+  }
+  ~signals_held() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
+  signals_held(const signals_held&) = delete;
+  signals_held& operator=(const signals_held&) = delete;
+
+ private:
+  sigset_t before_;
+};
+
 }  // namespace
+
+int staged_file::open_direct(const std::string& target) {
+  // Without a reader a FIFO would hold the open for ever; non-blocking, it
+  // fails at once (ENXIO). The writes block again as a pipe's should.
+  const int fd = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return errno;
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    const int error = errno;
+    close(fd);
+    return error;
+  }
+  file_ = fdopen(fd, "w");
+  if (file_ == nullptr) {
+    const int error = errno;
+    close(fd);
+    return error;
+  }
+  direct_ = true;
+  target_ = target;
+  return 0;
+}
 
 int staged_file::open(const std::string& target) {
   abandon();
   struct stat st {};
   // Found now rather than by the rename after the whole run.
-  if (lstat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return EISDIR;
+  const bool exists = lstat(target.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) return EISDIR;
+  struct stat followed {};
+  if (stat(target.c_str(), &followed) == 0 && !S_ISREG(followed.st_mode) &&
+      !S_ISDIR(followed.st_mode)) {
+    return open_direct(target);
+  }
+  // A file the user has made read-only keeps its content, as fopen would
+  // keep it, rather than being replaced by a rename the directory allows.
+  const bool replaces_file = exists && S_ISREG(st.st_mode);
+  if (replaces_file && access(target.c_str(), W_OK) != 0) return errno;
+  const mode_t mode =
+      replaces_file ? static_cast<mode_t>(st.st_mode & 07777) : creation_mode();
   const std::size_t slash = target.rfind('/');
   const std::string base =
       slash == std::string::npos ? target : target.substr(slash + 1);
@@ -49,11 +101,15 @@ int staged_file::open(const std::string& target) {
                         base + ".XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
-  const int fd = mkstemp(name.data());
-  if (fd < 0) return errno;
-  temporary_ = name.data();
-  slot_ = remove_at_exit(temporary_.c_str());
-  if (slot_ < 0 || fchmod(fd, creation_mode()) != 0) {
+  int fd;
+  {
+    const signals_held held;
+    fd = mkstemp(name.data());
+    if (fd < 0) return errno;
+    temporary_ = name.data();
+    slot_ = remove_at_exit(temporary_.c_str());
+  }
+  if (slot_ < 0 || fchmod(fd, mode) != 0) {
     const int error = slot_ < 0 ? ENAMETOOLONG : errno;
     close(fd);
     unlink(temporary_.c_str());
@@ -80,12 +136,16 @@ int staged_file::commit() {
   int error = 0;
   if (std::fflush(file_) != 0 || std::ferror(file_) != 0) {
     error = errno != 0 ? errno : EIO;
-  } else if (fsync(fileno(file_)) != 0) {
+  } else if (!direct_ && fsync(fileno(file_)) != 0) {
     error = errno;
   }
   const int closed = std::fclose(file_);
   file_ = nullptr;
   if (error == 0 && closed != 0) error = errno != 0 ? errno : EIO;
+  if (direct_) {
+    direct_ = false;
+    return error;
+  }
   if (error == 0 && rename(temporary_.c_str(), target_.c_str()) != 0) {
     error = errno;
   }
@@ -105,6 +165,7 @@ void staged_file::abandon() {
     std::fclose(file_);
     file_ = nullptr;
   }
+  direct_ = false;
   if (!temporary_.empty()) {
     unlink(temporary_.c_str());
     temporary_.clear();

@@ -11,6 +11,9 @@ namespace o3 {
 // is a symbolic link is replaced by the file, never written through. The
 // temporary is removed by abandon(), the destructor, exit() and the signals
 // of exit_cleanup.h; only SIGKILL or a crash can leave it behind.
+//
+// A target that is a device, a FIFO or a socket (/dev/null, /dev/stdout, a
+// pipe) has nothing to lose and cannot be replaced: it is written directly.
 class staged_file {
  public:
   staged_file() = default;
@@ -18,9 +21,11 @@ class staged_file {
   staged_file(const staged_file&) = delete;
   staged_file& operator=(const staged_file&) = delete;
 
-  // Creates ".NAME.XXXXXX" exclusively in the directory of `target` (mode
-  // 0666 less the umask, as fopen would). Returns 0, or an errno value:
-  // EISDIR when the target is a directory, ENAMETOOLONG, or open's.
+  // Creates ".NAME.XXXXXX" exclusively in the directory of `target`, with
+  // the mode of the file it will replace, or 0666 less the umask as fopen
+  // would give a new one. Returns 0, or an errno value: EISDIR when the
+  // target is a directory, EACCES when it is a file this user may not
+  // write (as fopen would refuse it), ENAMETOOLONG, or open's.
   int open(const std::string& target);
 
   // The stream to write to; nullptr before open().
@@ -36,10 +41,13 @@ class staged_file {
   void abandon();
 
  private:
+  int open_direct(const std::string& target);
+
   std::string target_;
   std::string temporary_;
   std::FILE* file_ = nullptr;
   int slot_ = -1;
+  bool direct_ = false;  // written straight to a device, a FIFO or a socket
 };
 
 }  // namespace o3

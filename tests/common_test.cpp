@@ -1,5 +1,6 @@
 // The shared pieces on their own: escaping, the bounded line reader and the
 // staged file.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -67,6 +68,37 @@ TEST(Common, AStagedFileReplacesItsTargetOnlyOnCommit) {
   EXPECT_EQ(content(), "new\n");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1);
   EXPECT_EQ(f.open(dir), EISDIR);
+  fs::remove_all(dir);
+}
+
+TEST(Common, AStagedFileKeepsWhatItReplacesAndWritesDevicesDirectly) {
+  char name[] = "/tmp/o3_common_XXXXXX";
+  const fs::path dir = mkdtemp(name);
+  const fs::path target = dir / "table";
+  std::ofstream(target) << "old\n";
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  o3::staged_file f;
+  ASSERT_EQ(f.open(target), 0);
+  EXPECT_EQ(f.commit(), 0);
+  EXPECT_EQ(fs::status(target).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::permissions(target, fs::perms::owner_read);
+  if (geteuid() != 0) {  // root may write any file
+    EXPECT_EQ(f.open(target), EACCES);
+  }
+
+  // Replacing these by a regular file would break the system or the pipe.
+  ASSERT_EQ(f.open("/dev/null"), 0);
+  std::fputs("drawn\n", f.stream());
+  EXPECT_EQ(f.commit(), 0);
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  ASSERT_EQ(f.open("/dev/full"), 0);
+  std::fputs("drawn\n", f.stream());
+  EXPECT_EQ(f.commit(), ENOSPC);
+  const fs::path fifo = dir / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(f.open(fifo), ENXIO);  // no reader: refused at once, not waited for
+  EXPECT_TRUE(fs::is_fifo(fifo));
   fs::remove_all(dir);
 }
 

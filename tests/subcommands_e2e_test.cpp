@@ -112,6 +112,9 @@ TEST(SubcommandsE2e, OutputsNeverReplaceTheTableNorWriteThroughALink) {
       {"a picture on a link", {"check", "--draws", "1000", "--svg", "p.svg"}, 0, "",
        "picture: p.svg at h = 2.5"},
       {"emit on a link", {"emit", "--lang", "c"}, 0, "", "wrote ./o3_sampler.h\n"},
+      // A device is written, not replaced.
+      {"a picture thrown away", {"check", "--draws", "1000", "--svg", "/dev/null"}, 0, "",
+       "picture: /dev/null at h = 2.5"},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.what);
@@ -126,6 +129,7 @@ TEST(SubcommandsE2e, OutputsNeverReplaceTheTableNorWriteThroughALink) {
   EXPECT_FALSE(fs::is_symlink(d + "p.svg"));
   EXPECT_EQ(t.file("p.svg").rfind("<?xml", 0), 0u);
   EXPECT_FALSE(fs::is_symlink(d + "o3_sampler.h"));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
 
 }  // namespace
