@@ -116,6 +116,7 @@ void o3_draw_many(o3_table *t, size_t n, const double *h, double *y, o3_rng *rng
   for (from = 0; from < n; from += O3_BATCH) {
     const size_t b = n - from < O3_BATCH ? n - from : O3_BATCH;
     const struct o3_fast *f[O3_BATCH];
+    double hb[O3_BATCH]; /* h kept: y may be h itself */
     o3_miss miss[O3_BATCH];
     size_t missed[O3_BATCH];
     size_t misses = 0, i;
@@ -125,7 +126,8 @@ void o3_draw_many(o3_table *t, size_t n, const double *h, double *y, o3_rng *rng
     }
     /* Every record's address first, so that their fetches overlap. */
     for (i = 0; i < b; ++i) {
-      f[i] = o3_locate(t, h[from + i], o3_rng_next(rng), &miss[i]);
+      hb[i] = h[from + i];
+      f[i] = o3_locate(t, hb[i], o3_rng_next(rng), &miss[i]);
       if (f[i] == NULL) {
         f[i] = o3_nowhere;
         miss[i].m = 0;
@@ -156,7 +158,7 @@ void o3_draw_many(o3_table *t, size_t n, const double *h, double *y, o3_rng *rng
 #endif
     for (i = 0; i < misses; ++i) {
       const size_t at = missed[i];
-      y[from + at] = o3_after_miss(t, h[from + at], &miss[at], rng_word, rng, NULL);
+      y[from + at] = o3_after_miss(t, hb[at], &miss[at], rng_word, rng, NULL);
     }
   }
 }

@@ -99,7 +99,8 @@ double o3_draw_uniform(o3_table *t, double h, double (*uniform)(void *state),
    sublattice of a checkerboard sweep). The first tries of up to
    O3_BATCH couplings are made together, their records fetched ahead, and
    the draws that miss are finished after them; so the words are taken in
-   another order than n calls of o3_draw take them. */
+   another order than n calls of o3_draw take them. y may be h itself, the
+   draws replacing the couplings; otherwise the two must not overlap. */
 #define O3_BATCH 64
 void o3_draw_many(o3_table *t, size_t n, const double *h, double *y, o3_rng *rng);
 

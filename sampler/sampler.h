@@ -113,17 +113,20 @@ class sampler {
   // generator: the fastest way to draw many couplings known at once (one
   // sublattice of a checkerboard sweep), their first tries made together
   // and their misses finished after them, so that the generator's words are
-  // taken in another order than by draw(). Throws coupling_error for an h
+  // taken in another order than by draw(). y may be h itself; otherwise
+  // they must not overlap. Throws coupling_error, before any draw, for an h
   // that is not finite.
   void draw_many(std::span<const double> h, std::span<double> y, generator& rng) {
     if (y.size() < h.size()) throw std::length_error("o3::sampler: fewer y than h");
+    for (const double c : h) {
+      if (!std::isfinite(c)) [[unlikely]] {
+        throw coupling_error("o3::sampler: the coupling " + std::to_string(c) +
+                             " is not a finite number");
+      }
+    }
     o3_draw_many(table_, h.size(), h.data(), y.data(), rng.state());
     for (std::size_t i = 0; i < h.size(); ++i) {
       if (std::isnan(y[i])) [[unlikely]] {
-        if (!std::isfinite(h[i])) {
-          throw coupling_error("o3::sampler: the coupling " + std::to_string(h[i]) +
-                               " is not a finite number");
-        }
         throw generator_error("o3::sampler: a million tries without an accepted point: "
                               "the generator's words are not random");
       }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -453,6 +454,43 @@ TEST(Draws, AreTheSameFromWordsUniformsAndTheGenerator) {
     ASSERT_EQ(y, o3_draw(s.c_table(), h, &b)) << i;
     ASSERT_EQ(y, o3_draw_uniform(s.c_table(), h, uniform, &c)) << i;
   }
+}
+
+// A batch's first tries take the generator's words in order, then its
+// misses are finished in order: the same draws made one by one.
+TEST(Draws, ManyAtOnceAreTheBatchesDrawnOneByOne) {
+  sampler s(small());
+  std::vector<double> h(3 * O3_BATCH + 7);
+  for (std::size_t i = 0; i < h.size(); ++i) h[i] = 0.137 * static_cast<double>(i) - 3.0;
+  std::vector<double> expected(h.size());
+  o3_rng r;
+  o3_rng_seed(&r, 9);
+  const auto word = [](void* g) { return o3_rng_next(static_cast<o3_rng*>(g)); };
+  for (std::size_t from = 0; from < h.size(); from += O3_BATCH) {
+    const std::size_t b = std::min<std::size_t>(O3_BATCH, h.size() - from);
+    std::vector<o3_miss> miss(b);
+    std::vector<int> hit(b);
+    for (std::size_t i = 0; i < b; ++i) {
+      hit[i] = o3_first_try(s.c_table(), h[from + i], o3_rng_next(&r), &expected[from + i],
+                            &miss[i]);
+    }
+    for (std::size_t i = 0; i < b; ++i) {
+      if (!hit[i]) {
+        expected[from + i] = o3_after_miss(s.c_table(), h[from + i], &miss[i], word, &r, nullptr);
+      }
+    }
+  }
+  std::vector<double> y(h.size());
+  o3::sampler::generator g(9);
+  s.draw_many(h, y, g);
+  EXPECT_EQ(y, expected);
+  // In place, the couplings replaced by their draws.
+  std::vector<double> in_place = h;
+  o3::sampler::generator again(9);
+  s.draw_many(in_place, in_place, again);
+  EXPECT_EQ(in_place, expected);
+  h[100] = std::nan("");
+  EXPECT_THROW(s.draw_many(h, y, g), o3::sampler::coupling_error);
 }
 
 }  // namespace
