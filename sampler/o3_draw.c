@@ -58,11 +58,13 @@ static double tries_after(o3_table *t, double h, const o3_miss *miss,
    h a y next to -1 makes it small, which that form would find as 1 plus a
    number next to -1, while the plain sum of two positive terms keeps it.
    Both err by less than 1e-15 at h = 1/2, where one hands over to the
-   other. 1 - u is exact for a u of 53 bits. */
+   other. 1 - u is exact for a u of 53 bits. Below 1e-100 the density is
+   flat to far better than double precision, and y is uniform: there the
+   products would sink into subnormal numbers of a few bits. */
 static double inversion(double h, uint64_t word) {
   const double u = unit(word);
   double y;
-  if (h == 0.0) return 2.0 * u - 1.0;
+  if (h < 1e-100) return 2.0 * u - 1.0;
   if (h < 0.5) {
     y = 1.0 + log1p((1.0 - u) * expm1(-2.0 * h)) / h;
   } else {
