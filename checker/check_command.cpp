@@ -6,8 +6,9 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <string>
+#include <new>
 #include <optional>
+#include <string>
 #include <random>
 #include <vector>
 
@@ -117,7 +118,14 @@ bool data(const options& o, const sampler::sampler& s,
 
 bool picture(const options& o, sampler::sampler& s, double h) {
   std::mt19937_64 rng(o.seed);
-  std::vector<double> drawn(o.draws);
+  std::vector<double> drawn;
+  try {
+    drawn.resize(o.draws);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "o3tables check: no memory to keep the picture's %llu draws\n",
+                 static_cast<unsigned long long>(o.draws));
+    return false;
+  }
   for (double& y : drawn) y = s.draw(h, rng);
   if (!write_output("picture", o.svg, [&](std::FILE* out) {
         checker::write_svg(out, s, h, s.histogram_of(h), drawn);

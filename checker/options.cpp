@@ -39,8 +39,13 @@ std::optional<options> parse_options(int argc, char** argv) {
       refuse_value("check", name, value, "the seed is a whole number from 0 to 2^64 - 1");
       return std::nullopt;
     }
-    if (name == "--draws" && !(whole_number(value, &o.draws) && o.draws > 0)) {
-      refuse_value("check", name, value, "the draws per coupling are a whole number above 0");
+    // Fewer draws leave the chi-square bins too thin for the law its tail
+    // is taken from; more would take hours and, for the picture, too much
+    // memory.
+    if (name == "--draws" &&
+        !(whole_number(value, &o.draws) && o.draws >= 1000 && o.draws <= 100000000)) {
+      refuse_value("check", name, value,
+                   "the draws per coupling are a whole number from 1000 to 100000000");
       return std::nullopt;
     }
     if (name == "--at") {
@@ -65,7 +70,7 @@ void print_options() {
       "\n"
       "options:\n"
       "  --seed N     seed of the draws (1)\n"
-      "  --draws N    draws per coupling (1000000)\n"
+      "  --draws N    draws per coupling, 1000 to 100000000 (1000000)\n"
       "  --svg FILE   a picture: the density, the boxes and the draws at one\n"
       "               coupling, their deviations, the loss of every histogram\n"
       "  --at H       the coupling of the picture (the middle of the range)\n"

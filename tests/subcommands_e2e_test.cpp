@@ -27,8 +27,9 @@ TEST(SubcommandsE2e, TakeHelpAndSayWhatIsWrongWithAnArgument) {
   } rows[] = {
       {"check -h", {"check", "-h"}, 0, "usage: o3tables check [FILE]", ""},
       {"emit --help", {"emit", "--help"}, 0, "usage: o3tables emit [--lang", ""},
-      {"a value after =", {"check", "--draws=0"}, 2, "",
-       "o3tables check: --draws '0' refused: the draws per coupling are a whole number above 0\n"},
+      {"a value after =", {"check", "--draws=999"}, 2, "",
+       "o3tables check: --draws '999' refused: the draws per coupling are a whole number "
+       "from 1000 to 100000000\n"},
       {"a slip of the keyboard", {"check", "--sed", "5"}, 2, "",
        "o3tables check: unknown option '--sed' (did you mean --seed?)\n"},
       {"a language", {"emit", "--lang=pascal"}, 2, "",
