@@ -53,9 +53,11 @@ static int lookup_range(const struct o3_file *f, int k, double *low, double *hig
 }
 
 /* Couplings here are at least 0, where the order of doubles is the order
-   of their bit patterns. */
+   of their bit patterns; an H0 written "-0.000000" is taken as 0, whose
+   sign bit would put it above them all. */
 static uint64_t bits_of(double v) {
   uint64_t b;
+  v += 0.0;
   memcpy(&b, &v, sizeof b);
   return b;
 }

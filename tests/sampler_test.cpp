@@ -241,7 +241,8 @@ int routed_by_the_file(const std::string& text, double h) {
 }
 
 TEST(Routing, FollowsTheLookupLinesAndTheMapExactly) {
-  for (const char* answers : {"0 20 10", "99.37 101 3"}) {
+  // H0 = -0 is written "-0.000000" and must route as 0.
+  for (const char* answers : {"0 20 10", "99.37 101 3", "-0 20 10"}) {
     SCOPED_TRACE(answers);
     const std::string& path = made_table(answers);
     const std::string text = o3test::read_text(path);
