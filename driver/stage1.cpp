@@ -45,8 +45,10 @@ long long stage1(stage1_tables& tables) {
   const int N = search_grid(tables.grid, grid_capacity);
   round_grid(tables.grid, N);
 
-  // Each written beside its name and renamed into place once complete: a
-  // failed or interrupted stage 1 leaves the previous files as they were.
+  // Each written beside its name and renamed into place once complete:
+  // either file is whole, the previous or the new one. A run stopped
+  // between the two renames leaves a new temp1.tmp beside the previous
+  // temp2.tmp; stage 2 reads them only after a stage 1 of its own.
   staged_file temp2;
   open_staged(temp2, temp2_name);
   base_indices(tables.cst);

@@ -17,7 +17,7 @@ void nrerror(const char* message) {
   if (before_fatal != nullptr) before_fatal();
   std::fprintf(stderr, "%s\n", message);
   std::fputs("...now exiting to system...\n", stderr);
-  // A normal exit, not abort: what the run has written so far is kept.
+  // A normal exit, not abort: the exit handlers run.
   std::exit(1);
 }
 

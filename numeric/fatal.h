@@ -4,8 +4,9 @@
 namespace o3 {
 
 // Writes message and "...now exiting to system..." to stderr, each on its own
-// line, and exits with status 1; stdio buffers and open files are flushed as
-// they stand, nothing is removed.
+// line, and exits with status 1 through exit(), so that stdio buffers are
+// flushed and the functions registered with atexit run (they remove the
+// run's unfinished files).
 [[noreturn]] void nrerror(const char* message);
 
 // A routine nrerror calls before its message, so that a line drawn in place

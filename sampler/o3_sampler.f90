@@ -216,8 +216,8 @@ contains
     u = c_rng_uniform(rng)
   end function o3_rng_uniform
 
-  ! Draws whose |h| lay outside [H0, H_max), and draws refused because h was
-  ! not finite, since the table was opened.
+  ! Draws since the table was opened whose |h| lay outside [H0, H_max)
+  ! (o3_outside_count), and draws that gave NaN (o3_error_count).
   function o3_outside_count(table) result(n)
     type(o3_table), intent(in) :: table
     integer(int64) :: n
