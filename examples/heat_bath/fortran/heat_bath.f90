@@ -63,6 +63,8 @@ program heat_bath_fortran
   if (dim == 1) write (*, '(a, f10.6)') 'infinite chain, exact ', -(1.0_real64 / tanh(beta) - 1.0_real64 / beta)
   write (*, '(a, i0)') 'draws outside the table: ', o3_outside_count(table)
   call o3_close(table)
+  ! A main program's arrays are never freed by the end of the run itself.
+  deallocate (s, h, y, f)
 
 contains
 
