@@ -128,7 +128,7 @@ int staged_file::open(const std::string& target) {
   return 0;
 }
 
-int staged_file::commit() {
+int staged_file::finish() {
   if (file_ == nullptr) return EBADF;
   errno = 0;
   // An earlier failed write left the error flag; the buffered rest reaches
@@ -142,14 +142,25 @@ int staged_file::commit() {
   const int closed = std::fclose(file_);
   file_ = nullptr;
   if (error == 0 && closed != 0) error = errno != 0 ? errno : EIO;
-  if (direct_) {
-    direct_ = false;
+  if (error != 0) {
+    abandon();
     return error;
   }
-  if (error == 0 && rename(temporary_.c_str(), target_.c_str()) != 0) {
-    error = errno;
+  finished_ = true;
+  return 0;
+}
+
+int staged_file::commit() {
+  if (!finished_) {
+    if (const int error = finish(); error != 0) return error;
   }
-  if (error != 0) {
+  finished_ = false;
+  if (direct_) {
+    direct_ = false;
+    return 0;
+  }
+  if (rename(temporary_.c_str(), target_.c_str()) != 0) {
+    const int error = errno;
     abandon();
     return error;
   }
@@ -166,6 +177,7 @@ void staged_file::abandon() {
     file_ = nullptr;
   }
   direct_ = false;
+  finished_ = false;
   if (!temporary_.empty()) {
     unlink(temporary_.c_str());
     temporary_.clear();

@@ -31,10 +31,17 @@ class staged_file {
   // The stream to write to; nullptr before open().
   std::FILE* stream() const { return file_; }
 
-  // Flushes, syncs and closes the temporary and renames it over the target
-  // (the directory is synced too, where it can be). Returns 0, or the errno
+  // Flushes, syncs and closes the temporary, so that every write error has
+  // shown before any target is touched: files that must change together
+  // are all finished before the first is committed. Returns 0, or the errno
   // value of the first failure, any write error since open() included; on
-  // failure the temporary is removed and the target left as it was.
+  // failure the temporary is removed.
+  int finish();
+
+  // Finishes the file unless that is done, and renames it over the target
+  // (the directory is synced too, where it can be). Returns 0, or the errno
+  // value of the first failure; on failure the temporary is removed and the
+  // target left as it was.
   int commit();
 
   // Closes and removes the temporary; the target is untouched.
@@ -48,6 +55,7 @@ class staged_file {
   std::FILE* file_ = nullptr;
   int slot_ = -1;
   bool direct_ = false;  // written straight to a device, a FIFO or a socket
+  bool finished_ = false;
 };
 
 }  // namespace o3

@@ -58,7 +58,8 @@ void print_help() {
       "  --out DIR    the directory to write them in, made if missing (.)\n"
       "  -h, --help   prints this text\n"
       "A value may also be written --out=DIR. Each file is written beside its\n"
-      "name and renamed over it when complete; none may replace FILE.\n"
+      "name; all are renamed over the old ones only when every one is complete,\n"
+      "so a failure leaves the old files as they were. None may replace FILE.\n"
       "\n"
       "exit status: 0 written; 1 FILE refused or a file not written; 2 a usage\n"
       "error.\n",
@@ -84,19 +85,29 @@ std::vector<output> outputs(const emit_options& o) {
   return files;
 }
 
-bool write(const output& f) {
-  staged_file out;
-  int error = out.open(f.path);
-  if (error == 0) {
-    std::fwrite(f.text.data(), 1, f.text.size(), out.stream());
-    error = out.commit();
+bool refused(const output& f, int error) {
+  std::fprintf(stderr, "o3tables emit: cannot write '%s': %s\n", escape_bytes(f.path).c_str(),
+               std::strerror(error));
+  return false;
+}
+
+// All the files or none: the header and the sources must come from one
+// version, so each is complete on the disk before the first replaces its
+// old one, and a failure leaves the old set as it was.
+bool write(const std::vector<output>& files) {
+  std::vector<staged_file> staged(files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    int error = staged[i].open(files[i].path);
+    if (error == 0) {
+      std::fwrite(files[i].text.data(), 1, files[i].text.size(), staged[i].stream());
+      error = staged[i].finish();
+    }
+    if (error != 0) return refused(files[i], error);
   }
-  if (error != 0) {
-    std::fprintf(stderr, "o3tables emit: cannot write '%s': %s\n", escape_bytes(f.path).c_str(),
-                 std::strerror(error));
-    return false;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (const int error = staged[i].commit(); error != 0) return refused(files[i], error);
   }
-  std::printf("wrote %s\n", escape_bytes(f.path).c_str());
+  for (const output& f : files) std::printf("wrote %s\n", escape_bytes(f.path).c_str());
   return true;
 }
 
@@ -140,10 +151,7 @@ int run_emit(int argc, char** argv) {
                  escape_bytes(o->out).c_str(), made.message().c_str());
     return 1;
   }
-  for (const output& f : files) {
-    if (!write(f)) return 1;
-  }
-  return 0;
+  return write(files) ? 0 : 1;
 }
 
 }  // namespace o3

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -131,6 +132,23 @@ TEST(SubcommandsE2e, OutputsNeverReplaceTheTableNorWriteThroughALink) {
   EXPECT_EQ(t.file("p.svg").rfind("<?xml", 0), 0u);
   EXPECT_FALSE(fs::is_symlink(d + "o3_sampler.h"));
   EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+// The header and the sources belong together: a file that cannot be
+// written leaves the old set whole, and no temporary behind.
+TEST(SubcommandsE2e, EmitReplacesAllItsFilesOrNone) {
+  tool_run t;
+  t.put("o3_sampler.h", "old header\n");
+  ASSERT_TRUE(fs::create_directory(t.dir() + "/o3_sampler.f90"));
+  t.run("", {"emit"});
+  EXPECT_EQ(t.status, 1);
+  EXPECT_EQ(t.err, "o3tables emit: cannot write './o3_sampler.f90': Is a directory\n");
+  EXPECT_EQ(t.out, "");
+  EXPECT_EQ(t.file("o3_sampler.h"), "old header\n");
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(t.dir())) left.push_back(e.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"o3_sampler.f90", "o3_sampler.h"}));
 }
 
 }  // namespace
