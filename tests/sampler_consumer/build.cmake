@@ -2,6 +2,7 @@
 # the consumer test then runs it on a table the tool writes.
 execute_process(
   COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${BINARY} -DO3_SAMPLER_DIR=${SAMPLER}
+    -DCMAKE_BUILD_TYPE=Release
   RESULT_VARIABLE configured)
 if(NOT configured EQUAL 0)
   message(FATAL_ERROR "the consumer project does not configure")
