@@ -87,8 +87,11 @@ double o3_after_miss(o3_table *t, double h, const o3_miss *miss,
   }
   if (h < 0.0) {
     /* The density for -h is that for h mirrored: exp(-h y + h) at y is
-       exp(h (-y) - h) up to a constant factor. */
-    if (o3_first_try(t, -h, miss->word, &y, &mirrored)) return -y;
+       exp(h (-y) - h) up to a constant factor. The caller's first try was
+       not from the tables; this one is, and counts. */
+    const int hit = o3_first_try(t, -h, miss->word, &y, &mirrored);
+    if (tries != NULL && mirrored.cell >= 0) ++*tries;
+    if (hit) return -y;
     return -o3_after_miss(t, -h, &mirrored, word, state, tries);
   }
   ++t->rest->outside;
@@ -105,7 +108,20 @@ double o3_draw_words(o3_table *t, double h, uint64_t (*word)(void *), void *stat
 
 static uint64_t rng_word(void *rng) { return o3_rng_next((o3_rng *)rng); }
 
+/* A state of zeros gives zeros for ever, every draw accepted at -1: the
+   state of a generator never seeded (static storage, a Fortran module
+   variable), refused like any other source whose words are not random. */
+static int unseeded(const o3_rng *rng) {
+  return (rng->s[0] | rng->s[1] | rng->s[2] | rng->s[3]) == 0;
+}
+
+static double refused_draw(o3_table *t) {
+  if (t != NULL) ++t->rest->errors;
+  return O3_NAN;
+}
+
 double o3_draw(o3_table *t, double h, o3_rng *rng) {
+  if (unseeded(rng)) return refused_draw(t);
   return o3_draw_words(t, h, rng_word, rng);
 }
 
@@ -122,8 +138,8 @@ void o3_draw_many(o3_table *t, size_t n, const double *h, double *y, o3_rng *rng
     o3_miss miss[O3_BATCH];
     size_t missed[O3_BATCH];
     size_t misses = 0, i;
-    if (t == NULL) {
-      for (i = 0; i < b; ++i) y[from + i] = O3_NAN;
+    if (t == NULL || unseeded(rng)) {
+      for (i = 0; i < b; ++i) y[from + i] = refused_draw(t);
       continue;
     }
     /* Every record's address first, so that their fetches overlap. */
@@ -168,15 +184,18 @@ void o3_draw_many(o3_table *t, size_t n, const double *h, double *y, o3_rng *rng
 struct uniform_source {
   double (*uniform)(void *);
   void *state;
+  int not_a_number; /* a NaN came: the draw is refused */
 };
 
 /* trunc(u * 2^53) in the top 53 bits, u taken into [0, 1) first: a source
    that gives 1.0 (rand() / (double)RAND_MAX does) or worse must not reach
-   past the last piece. */
+   past the last piece. A NaN has no nearest end; its word only ends the
+   draw, whose y is then refused. */
 static uint64_t uniform_word(void *source) {
-  const struct uniform_source *s = (const struct uniform_source *)source;
+  struct uniform_source *s = (struct uniform_source *)source;
   const double u = s->uniform(s->state);
   uint64_t w;
+  if (u != u) s->not_a_number = 1;
   if (!(u > 0.0)) return 0;
   w = u < 1.0 ? (uint64_t)(u * 0x1p53) : O3_LOW53;
   return w << 11;
@@ -184,9 +203,13 @@ static uint64_t uniform_word(void *source) {
 
 double o3_draw_uniform(o3_table *t, double h, double (*uniform)(void *), void *state) {
   struct uniform_source s;
+  double y;
   s.uniform = uniform;
   s.state = state;
-  return o3_draw_words(t, h, uniform_word, &s);
+  s.not_a_number = 0;
+  y = o3_draw_words(t, h, uniform_word, &s);
+  /* A NaN y was counted already. */
+  return s.not_a_number && y == y ? refused_draw(t) : y;
 }
 
 uint64_t o3_outside_count(const o3_table *t) { return t != NULL ? t->rest->outside : 0; }

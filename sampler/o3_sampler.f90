@@ -20,13 +20,15 @@ module o3_sampler
   ! the file is not a sound table (the message says where); no memory.
   integer, parameter :: o3_ok = 0, o3_cannot_read = 1, o3_refused = 2, o3_no_memory = 3
 
-  ! One opened table; a program may hold any number of them.
+  ! One opened table; a program may hold any number of them. A copy made by
+  ! assignment names the same table, closed by either: keep one name each.
   type :: o3_table
     private
     type(c_ptr) :: handle = c_null_ptr
   end type o3_table
 
-  ! The built-in generator, xoshiro256**: seed it with o3_rng_seed.
+  ! The built-in generator, xoshiro256**: seed it with o3_rng_seed (one never
+  ! seeded, all zeros, gives NaN draws, counted by o3_error_count).
   type, bind(c) :: o3_rng
     integer(c_int64_t) :: s(4)
   end type o3_rng
@@ -184,7 +186,8 @@ contains
   end subroutine o3_draw_many
 
   ! The same draw from the caller's generator: each uniform() gives one
-  ! random word, whose top 53 bits are trunc(u * 2^53).
+  ! random word, whose top 53 bits are trunc(u * 2^53); a NaN gives a NaN
+  ! draw, counted by o3_error_count.
   function draw_with_uniform(table, h, uniform) result(y)
     type(o3_table), intent(in) :: table
     real(real64), intent(in) :: h

@@ -79,18 +79,21 @@ double o3_rng_uniform(o3_rng *rng);
 /* Drawing */
 
 /* One y for coupling h, from the built-in generator.
-   - H0 <= h < H_max: from the tables, one word per try;
+   - H0 <= h < H_max: from the tables, one word per try and a second for a
+     try its squeeze does not decide;
    - any other finite h >= 0: by exact inversion of the distribution from
      one word, counted by o3_outside_count;
    - h < 0: the draw for -h, negated (an antiferromagnetic coupling);
    - h not finite, or t NULL: NaN, counted by o3_error_count (t not NULL);
    - NaN too, and counted, after a million tries without an accepted point,
-     which no source of random words ever needs. */
+     which no source of random words ever needs, and from a generator never
+     seeded (a state of zeros, which gives zeros for ever). */
 double o3_draw(o3_table *t, double h, o3_rng *rng);
 
 /* The same draw from the caller's generator: each uniform(state) gives one
    word, whose top 53 bits are trunc(u * 2^53). A u outside [0, 1) is taken
-   to the nearest end of it, so it never leads outside the tables. */
+   to the nearest end of it, so it never leads outside the tables; a NaN u
+   makes the draw NaN, counted by o3_error_count. */
 double o3_draw_uniform(o3_table *t, double h, double (*uniform)(void *state),
                        void *state);
 

@@ -97,15 +97,17 @@ class sampler {
   sampler& operator=(const sampler&) = delete;
   ~sampler() { o3_close(table_); }
 
-  // One y for coupling h, one word of rng per try: from the tables for h in
-  // [H0, H_max), by exact inversion for any other h >= 0 (counted by
-  // outside_count), mirrored for h < 0. Throws coupling_error for h not
-  // finite, generator_error for words that are not random.
+  // One y for coupling h, one word of rng per try and a second for a try
+  // its squeeze does not decide: from the tables for h in [H0, H_max), by
+  // exact inversion for any other h >= 0 (counted by outside_count),
+  // mirrored for h < 0. Throws coupling_error for h not finite,
+  // generator_error for words that are not random, std::logic_error from a
+  // sampler moved from.
   template <class URBG>
   double draw(double h, URBG& rng) {
     o3_miss miss;
     double y;
-    if (o3_first_try(table_, h, word(rng), &y, &miss)) [[likely]] return y;
+    if (o3_first_try(table(), h, word(rng), &y, &miss)) [[likely]] return y;
     return rest(h, miss, rng, nullptr);
   }
 
@@ -118,6 +120,7 @@ class sampler {
   // that is not finite.
   void draw_many(std::span<const double> h, std::span<double> y, generator& rng) {
     if (y.size() < h.size()) throw std::length_error("o3::sampler: fewer y than h");
+    table();
     for (const double c : h) {
       if (!std::isfinite(c)) [[unlikely]] {
         throw coupling_error("o3::sampler: the coupling " + std::to_string(c) +
@@ -139,7 +142,7 @@ class sampler {
   double draw_counted(double h, URBG& rng, std::uint64_t* tries) {
     o3_miss miss;
     double y;
-    const bool hit = o3_first_try(table_, h, word(rng), &y, &miss);
+    const bool hit = o3_first_try(table(), h, word(rng), &y, &miss);
     if (miss.cell >= 0) ++*tries;
     return hit ? y : rest(h, miss, rng, tries);
   }
@@ -150,7 +153,7 @@ class sampler {
   double first_try(double h, URBG& rng) const {
     o3_miss miss;
     double y;
-    return o3_first_try(table_, h, word(rng), &y, &miss)
+    return o3_first_try(table(), h, word(rng), &y, &miss)
                ? y
                : std::numeric_limits<double>::quiet_NaN();
   }
@@ -172,9 +175,11 @@ class sampler {
   double coupling(int g) const { return o3_histogram_coupling(table_, g); }
   double loss(int g) const { return o3_histogram_loss(table_, g); }
   double area(int g) const { return o3_histogram_area(table_, g); }
+  // Empty for a g out of range.
   std::span<const double> points(int g) const {
-    return {o3_histogram_points(table_, g),
-            static_cast<std::size_t>(pieces_per_histogram()) + 1};
+    const double* p = o3_histogram_points(table_, g);
+    if (p == nullptr) return {};
+    return {p, static_cast<std::size_t>(pieces_per_histogram()) + 1};
   }
   double smallest_served(int g) const { return o3_smallest_served(table_, g); }
   double largest_served(int g) const { return o3_largest_served(table_, g); }
@@ -195,6 +200,15 @@ class sampler {
   o3_table* c_table() { return table_; }
 
  private:
+  // The table to draw from; a sampler moved from has none, and the C draw,
+  // inline here, would follow its null pointer.
+  o3_table* table() const {
+    if (table_ == nullptr) [[unlikely]] {
+      throw std::logic_error("o3::sampler: no table to draw from: the sampler was moved from");
+    }
+    return table_;
+  }
+
   template <class URBG>
   static std::uint64_t next_word(void* rng) {
     return word(*static_cast<URBG*>(rng));

@@ -10,6 +10,7 @@
 #include <limits>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sampler/o3_internal.h"
@@ -430,8 +431,20 @@ TEST(Draws, UniformsOutsideTheUnitIntervalOrStuckNeitherLeaveTheTableNorHang) {
       EXPECT_TRUE(y >= -1.0 && y <= 1.0 ? s.error_count() == errors
                                         : std::isnan(y) && s.error_count() == errors + 1)
           << y;
+      if (std::isnan(u)) {
+        EXPECT_TRUE(std::isnan(y)) << y;  // no end is nearest
+      }
     }
   }
+  // A generator never seeded gives zeros for ever, every try at -1 and
+  // accepted: refused and counted instead.
+  o3_rng zeros{};
+  const std::uint64_t errors = s.error_count();
+  EXPECT_TRUE(std::isnan(o3_draw(s.c_table(), 3.0, &zeros)));
+  std::vector<double> many(O3_BATCH + 3, 3.0);
+  o3_draw_many(s.c_table(), many.size(), many.data(), many.data(), &zeros);
+  EXPECT_TRUE(std::all_of(many.begin(), many.end(), [](double y) { return std::isnan(y); }));
+  EXPECT_EQ(s.error_count(), errors + 1 + many.size());
   // A generator stuck on one word throws in C++: its tries are the last
   // piece's top corner, above the density.
   struct stuck {
@@ -441,6 +454,47 @@ TEST(Draws, UniformsOutsideTheUnitIntervalOrStuckNeitherLeaveTheTableNorHang) {
     result_type operator()() { return ~result_type{0}; }
   } ones;
   EXPECT_THROW(s.draw(19.99, ones), o3::sampler::generator_error);
+}
+
+// A sampler moved from has no table; its draws must not follow the null
+// pointer into the C code.
+TEST(Draws, FromASamplerMovedFromAreRefused) {
+  sampler s(small());
+  sampler t(std::move(s));
+  o3::sampler::generator rng(1);
+  std::uint64_t tries = 0;
+  std::vector<double> h{3.0}, y(1);
+  const std::vector<std::function<void()>> calls{
+      [&] { s.draw(3.0, rng); }, [&] { s.draw_counted(3.0, rng, &tries); },
+      [&] { s.first_try(3.0, rng); }, [&] { s.draw_many(h, y, rng); }};
+  for (const auto& call : calls) {
+    try {
+      call();
+      ADD_FAILURE() << "drew from a sampler moved from";
+    } catch (const std::logic_error& e) {
+      EXPECT_STREQ(e.what(), "o3::sampler: no table to draw from: the sampler was moved from");
+    }
+  }
+  EXPECT_TRUE(s.points(0).empty());
+  EXPECT_TRUE(t.points(-1).empty());
+  EXPECT_EQ(t.points(0).size(), 105u);
+  const double drawn = t.draw(3.0, rng);
+  EXPECT_TRUE(drawn >= -1.0 && drawn <= 1.0);
+}
+
+// A mirrored draw comes from the tables, as the draw for -h does, word for
+// word: its tries count alike.
+TEST(Draws, CountTheTriesOfMirroredDraws) {
+  sampler s(small());
+  o3::sampler::generator a(3), b(3);
+  std::uint64_t plus = 0, minus = 0;
+  for (int i = 1; i < 5000; ++i) {
+    const double h = 0.004 * i;
+    const double y = s.draw_counted(h, a, &plus);
+    ASSERT_EQ(s.draw_counted(-h, b, &minus), -y) << i;
+    ASSERT_EQ(minus, plus) << i;
+  }
+  EXPECT_GT(plus, 5000u);
 }
 
 TEST(Draws, AreTheSameFromWordsUniformsAndTheGenerator) {
