@@ -120,7 +120,7 @@ class sampler {
   // that is not finite.
   void draw_many(std::span<const double> h, std::span<double> y, generator& rng) {
     if (y.size() < h.size()) throw std::length_error("o3::sampler: fewer y than h");
-    table();
+    table();  // throws for a sampler moved from, before any draw
     for (const double c : h) {
       if (!std::isfinite(c)) [[unlikely]] {
         throw coupling_error("o3::sampler: the coupling " + std::to_string(c) +
