@@ -2,8 +2,9 @@
 #
 #   driver/main.cpp  the tool's dispatch: driver, checker, emit
 #   checker/, emit/  the subcommands: sampler, common
-#   driver/          the table run: partition, numeric, common, and the
-#                    O3.res format of sampler/o3_format.h
+#   driver/          the table run: partition, numeric, common, the O3.res
+#                    format of sampler/o3_format.h and its reader
+#                    sampler/o3_sampler.h
 #   partition/       numeric, the run parameters
 #   numeric/         the run parameters
 #   driver/run_parameters.h, driver/density.h   the bottom of the run
@@ -18,7 +19,7 @@ set(rule_common "common/")
 set(rule_sampler "sampler/")
 set(rule_numeric "numeric/;driver/run_parameters.h;driver/density.h")
 set(rule_partition "partition/;numeric/;driver/run_parameters.h;driver/density.h")
-set(rule_driver "driver/;partition/;numeric/;common/;sampler/o3_format.h")
+set(rule_driver "driver/;partition/;numeric/;common/;sampler/o3_format.h;sampler/o3_sampler.h")
 set(rule_main "driver/;checker/check_command.h;emit/emit_command.h;common/")
 set(rule_checker "checker/;sampler/;common/")
 set(rule_emit "emit/;sampler/;common/")

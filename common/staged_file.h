@@ -31,6 +31,9 @@ class staged_file {
   // The stream to write to; nullptr before open().
   std::FILE* stream() const { return file_; }
 
+  // Where the file is until commit(); empty for a target written directly.
+  const std::string& temporary() const { return temporary_; }
+
   // Flushes, syncs and closes the temporary, so that every write error has
   // shown before any target is touched: files that must change together
   // are all finished before the first is committed. Returns 0, or the errno

@@ -31,6 +31,11 @@ void check_written(std::FILE* file, const char* name) {
   }
 }
 
+void finish_staged(staged_file& file, const char* name) {
+  const int error = file.finish();
+  if (error != 0) file_error("cannot write", name, std::strerror(error));
+}
+
 void commit_staged(staged_file& file, const char* name) {
   const int error = file.commit();
   if (error != 0) file_error("cannot write", name, std::strerror(error));

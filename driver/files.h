@@ -16,6 +16,10 @@ void open_staged(staged_file& file, const char* name);
 // full disk stops the run at once, not after the last histogram.
 void check_written(std::FILE* file, const char* name);
 
+// Completes the file on the disk, NAME not yet touched; fatal "cannot write
+// NAME: reason" when any write or the sync failed.
+void finish_staged(staged_file& file, const char* name);
+
 // Puts the complete file in the place of NAME; fatal "cannot write NAME:
 // reason" when any write, the sync or the rename failed, NAME left as it was.
 void commit_staged(staged_file& file, const char* name);

@@ -3,14 +3,29 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace o3 {
+namespace {
+
+// The lookup lines state each step with six decimals, and a simulation
+// routes its couplings by that value, so the grid and the map are built on
+// it too. With losses of more than three decimals the product has more
+// digits (0.004 * 12.3456 = 0.0493824, written 0.049382), and a map built
+// on it would send couplings to histograms made for larger ones.
+double as_written(double step) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%f", step);
+  return std::strtod(text, nullptr);
+}
+
+}  // namespace
 
 void build_mapping(double p) {
   o3::Hn[0] = o3::H0;
   o3::D_Hn[0] = 0.0;
   o3::Hn[1] = 100.0;
-  o3::D_Hn[1] = 0.004 * p;
+  o3::D_Hn[1] = as_written(0.004 * p);
   o3::N_DH = 1;
   if (o3::H_max > o3::Hn[1]) {
     int k = 0;
@@ -18,7 +33,7 @@ void build_mapping(double p) {
       k = ++o3::N_DH;
       const double scale = std::pow(10.0, k - 2);
       o3::Hn[k] = scale * 1000.0;
-      o3::D_Hn[k] = scale * p * 0.5;
+      o3::D_Hn[k] = as_written(scale * p * 0.5);
     } while (o3::H_max > o3::Hn[k]);
   }
 }

@@ -11,6 +11,7 @@
 #include "driver/progress.h"
 #include "driver/result_file.h"
 #include "driver/run_parameters.h"
+#include "driver/sound_table.h"
 #include "driver/temp1_file.h"
 #include "driver/temp2_file.h"
 #include "numeric/fatal.h"
@@ -152,6 +153,8 @@ int main_2(const stage2_settings& settings) {
   if (settings.keep_losses) print_kept(kept, losses, Nd_poi);
   // A log that cannot be written fails the run before O3.res is replaced.
   check_standard_output();
+  finish_staged(result, result_file_name);
+  if (!result.temporary().empty()) check_sound_table(result.temporary());
   commit_staged(result, result_file_name);
 
   print_closing_advice();

@@ -39,6 +39,25 @@ TEST(BatchE2e, OptionsGiveTheBytesOfTheSameAnswersTyped) {
   }
 }
 
+// Losses of more than three decimals give steps of more than six, which
+// the lookup lines cannot state: the grid and the map are built on the
+// steps as written, so that the table loads and routes as its lines do.
+TEST(BatchE2e, LossesOfManyDecimalsGiveASoundTable) {
+  const struct { const char* losses; const char* lookup; } rows[] = {
+      {"12.3456", "if(h<100.000000 ) j=0+(int)(h/0.049382);\n"},
+      {"1.0001", "if(h<100.000000 ) j=0+(int)(h/0.004000);\n"},
+      {"2.0667", "if(h<100.000000 ) j=0+(int)(h/0.008267);\n"}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.losses);
+    tool_run t;
+    t.run("", {"--h0", "0", "--hmax", "150", "--losses", r.losses, "--yes"});
+    ASSERT_EQ(t.status, 0) << t.err;
+    EXPECT_NE(t.file("O3.res").find(r.lookup), std::string::npos);
+    t.run("", {"check", "--draws", "1000"});
+    EXPECT_EQ(t.status, 0) << t.out << t.err;
+  }
+}
+
 TEST(BatchE2e, EveryOptionValueRefusedEndsWithStatus2AndNoFile) {
   // The other questions are answered by options; a refused value is not
   // asked again.

@@ -173,28 +173,22 @@ TEST(Stage2FilesDeathTest, AHopelessCouplingStopsAtItsHistogramAtOnce) {
   EXPECT_EQ(files(), (std::set<std::string>{"stdout.txt", "temp1.tmp", "temp2.tmp"}));
 }
 
-TEST(Stage2FilesDeathTest, OnlyHZeroWorksWithOnePiece) {
+// Stage 2 finishes a histogram of one piece at H = 0 (f = 4.1 gives
+// trunc(3/3.08 + 1) = 1 piece; the loss is 100 * (1.001 - 1)), but a map of
+// no entry (n = 0, N_H_max = 5), which no stage 1 writes, makes a table that
+// a simulation could not load: the run fails at its end, and the O3.res in
+// place stays as it was.
+TEST(Stage2FilesDeathTest, ATableItsReaderRefusesNeverReplacesO3res) {
   const temp_dir dir;
   write("temp2.tmp", "0.000000 0.000050\n1 4.100000\n5 0.000000\n0\n");
   write("temp1.tmp", std::string(O3_END_COPY) + "0\n");
-  EXPECT_EXIT(run_stage2(), ::testing::ExitedWithCode(0), "^$");
-  // Hand calculation: f = 4.1 gives trunc(3/3.08 + 1) = 1 piece and losses
-  // (4.1 - 1) * 200 = 620; n = 0 gives N_H_max = 5. For H = 0 the points are
-  // -1 and 1, the box area 1.001 * 2/1 (as a double 2.00199999999999977...)
-  // and the loss 100 * (1.001 - 1) = 0.100000. After the FORTRAN line come
-  // the copy of temp1.tmp, N_histogram and the one record.
-  const std::string o3res = read("O3.res");
-  EXPECT_EQ(o3res.substr(0, o3res.find('\n') + 1),
-            "-> O(3) with H0=0.000000 -> H_max=0.000050 and loss=620.000000%\n");
-  const std::string tail = "PARAMETER(Nd_poi=1,N_hist=0,N_O_m=5)\n-\n" +
-      std::string(O3_END_COPY) + "0\n0\n"
-      "0 0.000000 1 0.100000 2.0019999999999998e+00\n-1.0000000000000000e+00\n"
-      "1.0000000000000000e+00\n";
-  ASSERT_GE(o3res.size(), tail.size());
-  EXPECT_EQ(o3res.substr(o3res.size() - tail.size()), tail);
-  const std::string out = read("stdout.txt");  // no "factor=" line first
-  EXPECT_EQ(out.substr(0, out.find('\n') + 1),
-            "Histogram=0, H=0.000000, number of pts=1, loss=0.100000%\n");
+  write("O3.res", "the previous table\n");
+  EXPECT_EXIT(run_stage2(), ::testing::ExitedWithCode(1),
+              "^the table made is not sound \\(line 7: N_H_max must be from 6 to 100005\\); "
+              "O3\\.res is left as it was\n\\.\\.\\.now exiting to system\\.\\.\\.\n$");
+  EXPECT_EQ(read("O3.res"), "the previous table\n");
+  EXPECT_EQ(read("stdout.txt"), "Histogram=0, H=0.000000, number of pts=1, loss=0.100000%\n");
+  EXPECT_EQ(files(), (std::set<std::string>{"O3.res", "stdout.txt", "temp1.tmp", "temp2.tmp"}));
 }
 
 }  // namespace
