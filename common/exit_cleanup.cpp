@@ -12,7 +12,11 @@ namespace {
 
 constexpr int slot_count = 8;
 constexpr std::size_t path_capacity = 4096;
-constexpr int cleanup_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+// Every signal whose default ends the process and that a user, a batch
+// system or a resource limit sends (SIGXCPU: a CPU-time limit, SIGXFSZ: a
+// file-size limit); not SIGPROF and SIGVTALRM, which profilers own.
+constexpr int cleanup_signals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGPIPE, SIGQUIT,
+                                   SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ};
 
 // Static storage only: the signal handler may read it at any moment, and
 // may call nothing but async-signal-safe functions.
@@ -46,7 +50,7 @@ void install() {
   std::atexit(remove_registered);
   for (const int sig : cleanup_signals) {
     struct sigaction old {};
-    if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) {
+    if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) {
       continue;  // nohup and background jobs: the caller chose to ignore it
     }
     struct sigaction action {};

@@ -1,14 +1,16 @@
 // Paths that must not outlive a process that ends before it is done with
-// them: removed at exit() and on SIGINT, SIGTERM, SIGHUP and SIGPIPE.
+// them: removed at exit() and on SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT,
+// SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU and SIGXFSZ.
 #pragma once
 
 namespace o3 {
 
 // Registers `path` for removal: at exit(), or when one of those signals
 // arrives, after which the signal ends the process as it would have (the
-// shell sees the signal). A signal ignored when the process started stays
-// ignored. Returns a slot, or -1 when the path is longer than 4095 bytes or
-// all 8 slots are taken.
+// shell sees the signal). A signal not at its default action when the
+// first path is registered (ignored by nohup, say) is left as it is.
+// Returns a slot, or -1 when the path is longer than 4095 bytes or all 8
+// slots are taken.
 int remove_at_exit(const char* path);
 
 // The path of `slot` is no longer removed (renamed into place, or removed

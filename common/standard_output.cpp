@@ -1,10 +1,20 @@
 #include "common/standard_output.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 namespace o3 {
+
+void hold_standard_descriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    // The lower ones are open by now, so open() returns fd itself.
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) open("/dev/null", O_RDONLY);
+  }
+}
 
 int standard_output_error() {
   errno = 0;

@@ -3,6 +3,13 @@
 
 namespace o3 {
 
+// Holds each of the descriptors 0, 1 and 2 that the caller left closed
+// (`>&-`) with /dev/null opened for reading, before any file is opened:
+// the next file opened would otherwise take it, and the log or the answers
+// would go to it. Reading it gives the end of input, writing to it fails
+// (EBADF) and is reported as for a full device.
+void hold_standard_descriptors();
+
 // Flushes standard output: 0, or the errno value of that or of an earlier
 // failed write (a full device, a closed pipe whose SIGPIPE is ignored).
 int standard_output_error();

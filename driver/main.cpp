@@ -7,6 +7,7 @@
 #include "emit/emit_command.h"
 
 int main(int argc, char** argv) {
+  o3::hold_standard_descriptors();
   const std::string_view command = argc > 1 ? argv[1] : "";
   if (command == "check") return o3::reported_status("check", o3::run_check(argc - 2, argv + 2));
   if (command == "emit") return o3::reported_status("emit", o3::run_emit(argc - 2, argv + 2));

@@ -47,6 +47,10 @@ TEST(SafeFilesE2e, ARunThatEndsEarlyLeavesThePreviousTableAndNoTemporary) {
       {"SIGHUP in stage 2", long_run, "Histogram=20,", SIGHUP, 0, 128 + SIGHUP, ""},
       {"SIGTERM at the prompt", {"--h0=0", "--hmax=5", "--losses=10"}, ask_continue, SIGTERM, 0,
        128 + SIGTERM, ""},
+      // A batch system's warning before its limit, and an alarm.
+      {"SIGUSR1 in stage 2", long_run, "Histogram=20,", SIGUSR1, 0, 128 + SIGUSR1, ""},
+      {"SIGALRM at the prompt", {"--h0=0", "--hmax=5", "--losses=10"}, ask_continue, SIGALRM, 0,
+       128 + SIGALRM, ""},
       // O3.res of this run has 140 kB, the temp files 2 kB: a full disk.
       {"no room for O3.res", short_run, "", 0, 100000, 1,
        "cannot write O3.res: File too large\n" + closing}};
@@ -164,6 +168,16 @@ TEST(SafeFilesE2e, EveryFailedWriteIsStatus1WithAMessage) {
     }
     EXPECT_EQ(t.files(), r.files);
   }
+  // Closed by the caller: the lock file, opened next, must not take its
+  // place and the log.
+  tool_run t;
+  t.put("O3.res", old_table);
+  t.close_stdout = true;
+  t.run("", short_run);
+  EXPECT_EQ(t.status, 1);
+  EXPECT_EQ(t.err, "cannot write standard output: Bad file descriptor\n" + closing);
+  EXPECT_EQ(t.file("O3.res"), old_table);
+  EXPECT_EQ(t.files(), std::vector<std::string>{"O3.res"});
 }
 
 TEST(SafeFilesE2e, InputThatCanNeverBeAnAnswerEndsTheRunAtOnce) {

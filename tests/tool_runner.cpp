@@ -76,6 +76,7 @@ void tool_run::start(const std::vector<std::string>& args) {
     for (int fd : {in[0], in[1], to_out[0], to_out[1], to_err[0], to_err[1]}) close(fd);
     if (!stdin_path.empty()) dup2(open(stdin_path.c_str(), O_RDONLY), 0);
     if (!stdout_path.empty()) dup2(open(stdout_path.c_str(), O_WRONLY), 1);
+    if (close_stdout) close(1);
     const rlimit cap = {memory_cap, memory_cap}, size = {file_size_cap, file_size_cap};
     if (memory_cap != 0) setrlimit(RLIMIT_AS, &cap);
     if (file_size_cap != 0) setrlimit(RLIMIT_FSIZE, &size), signal(SIGXFSZ, SIG_IGN);

@@ -37,6 +37,7 @@ class tool_run {
   // address space and on the size of a file written (0: none; a write
   // beyond the latter fails with EFBIG, as on a full disk).
   std::string stdin_path, stdout_path;
+  bool close_stdout = false;  // as `>&-` leaves it
   unsigned long memory_cap = 0, file_size_cap = 0;
   std::string out, err;
   int status = -1;  // exit status; 128 + signal number when killed
