@@ -2,6 +2,7 @@
 // one is named.
 #include "emit/emit_command.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -97,10 +98,17 @@ bool refused(const output& f, int error) {
 bool write(const std::vector<output>& files) {
   std::vector<staged_file> staged(files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::string& text = files[i].text;
     int error = staged[i].open(files[i].path);
     if (error == 0) {
-      std::fwrite(files[i].text.data(), 1, files[i].text.size(), staged[i].stream());
-      error = staged[i].finish();
+      // A text larger than the stream's buffer is written at once, and only
+      // this call sees why it failed.
+      errno = 0;
+      if (std::fwrite(text.data(), 1, text.size(), staged[i].stream()) != text.size()) {
+        error = errno != 0 ? errno : EIO;
+      } else {
+        error = staged[i].finish();
+      }
     }
     if (error != 0) return refused(files[i], error);
   }

@@ -149,6 +149,12 @@ TEST(SubcommandsE2e, EmitReplacesAllItsFilesOrNone) {
   for (const auto& e : fs::directory_iterator(t.dir())) left.push_back(e.path().filename());
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{"o3_sampler.f90", "o3_sampler.h"}));
+  // A full disk, for which /dev/full stands, is named as that.
+  ASSERT_EQ(symlink("/dev/full", (t.dir() + "/o3_sampler.c").c_str()), 0);
+  t.run("", {"emit", "--lang", "c"});
+  EXPECT_EQ(t.status, 1);
+  EXPECT_EQ(t.err, "o3tables emit: cannot write './o3_sampler.c': No space left on device\n");
+  EXPECT_EQ(t.file("o3_sampler.h"), "old header\n");
 }
 
 }  // namespace
