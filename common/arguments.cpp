@@ -1,6 +1,9 @@
 #include "common/arguments.h"
 
 #include <cstdio>
+#include <optional>
+#include <string>
+#include <utility>
 
 #include "common/escape.h"
 #include "common/suggest.h"
@@ -43,6 +46,10 @@ std::optional<arguments> parse_arguments(std::string_view command, int argc,
     const std::size_t equals = arg.find('=');
     const std::string_view name = arg.substr(0, equals);
     const std::string shown = in_quotes(name);
+    if (name == "--help") {
+      complain(command, "option " + shown + " takes no value");
+      return std::nullopt;
+    }
     std::string_view known;
     for (const std::string_view o : options) {
       if (o == name) known = o;
@@ -59,14 +66,19 @@ std::optional<arguments> parse_arguments(std::string_view command, int argc,
       complain(command, "option " + shown + " given twice");
       return std::nullopt;
     }
+    std::optional<std::string> value;
     if (equals != std::string_view::npos) {
-      a.values.emplace_back(known, std::string(arg.substr(equals + 1)));
+      value = std::string(arg.substr(equals + 1));
     } else if (i + 1 < argc && !std::string_view(argv[i + 1]).starts_with("--")) {
-      a.values.emplace_back(known, argv[++i]);
-    } else {
+      value = argv[++i];
+    }
+    // An empty value (--svg= from an unset shell variable) names nothing:
+    // refused rather than taken as the option left out.
+    if (!value || value->empty()) {
       complain(command, "option " + shown + " needs a value");
       return std::nullopt;
     }
+    a.values.emplace_back(known, std::move(*value));
   }
   return a;
 }

@@ -49,6 +49,10 @@ run_options parse_run_options(int argc, const char* const* argv) {
       if (equals != std::string_view::npos) {
         return usage_error("option " + shown + " takes no value");
       }
+      const bool given = name == "--yes"           ? !o.options[static_cast<int>(question::go_on)].empty()
+                         : name == "--keep-losses" ? o.keep_losses
+                                                   : name == "--version" && version;
+      if (given) return usage_error("option " + shown + " given twice");
       help = help || name == "--help";
       o.keep_losses = o.keep_losses || name == "--keep-losses";
       version = version || name == "--version";

@@ -37,7 +37,10 @@ TEST(Options, AnswersHelpVersionAndUsageErrors) {
       {{"--hmax"}, action::usage_error, {}, "option '--hmax' needs a value"},
       {{"--h0", "--yes"}, action::usage_error, {}, "option '--h0' needs a value"},
       {{"--yes=1"}, action::usage_error, {}, "option '--yes' takes no value"},
-      {{"--h0", "1", "--h0=2"}, action::usage_error, {}, "option '--h0' given twice"}};
+      {{"--h0", "1", "--h0=2"}, action::usage_error, {}, "option '--h0' given twice"},
+      {{"--yes", "--h0=1", "--yes"}, action::usage_error, {}, "option '--yes' given twice"},
+      {{"--keep-losses", "--keep-losses"}, action::usage_error, {},
+       "option '--keep-losses' given twice"}};
   for (const row& r : rows) {
     std::string line;
     for (const char* a : r.args) line += std::string(a) + " ";

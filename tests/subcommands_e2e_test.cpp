@@ -42,6 +42,13 @@ TEST(SubcommandsE2e, TakeHelpAndSayWhatIsWrongWithAnArgument) {
       {"a directory", {"check", "."}, 1, "", "o3tables check: .: is a directory, not a table\n"},
       {"no such file", {"emit", "none.res"}, 1, "",
        "o3tables emit: none.res: No such file or directory\n"},
+      {"help with a value", {"check", "--help=1"}, 2, "",
+       "o3tables check: option '--help' takes no value\n"},
+      // An unset shell variable: not the option left out.
+      {"an empty value after =", {"check", "--svg="}, 2, "",
+       "o3tables check: option '--svg' needs a value\n"},
+      {"an empty value", {"emit", "--out", ""}, 2, "",
+       "o3tables emit: option '--out' needs a value\n"},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.what);
@@ -116,6 +123,9 @@ TEST(SubcommandsE2e, OutputsNeverReplaceTheTableNorWriteThroughALink) {
       {"emit on a link", {"emit", "--lang", "c"}, 0, "", "wrote ./o3_sampler.h\n"},
       // A device is written, not replaced.
       {"a picture thrown away", {"check", "--draws", "1000", "--svg", "/dev/null"}, 0, "",
+       "picture: /dev/null at h = 2.5"},
+      {"the picture and the data thrown away",
+       {"check", "--draws", "1000", "--svg", "/dev/null", "--data", "/dev/null"}, 0, "",
        "picture: /dev/null at h = 2.5"},
   };
   for (const auto& r : rows) {
