@@ -72,7 +72,10 @@ static int simulate(const struct options *opt) {
      autocorrelation their means' variance falls short by about tau/b, the
      error by tau/(2b). Past a few percent it is worth a warning. */
   {
-    const double tau = result.energy.tau > result.m.tau ? result.energy.tau : result.m.tau;
+    /* tau_int is 1/2 for independent sweeps, whose bins fall short by
+       nothing: the excess over 1/2 is what counts. */
+    const double tau =
+        (result.energy.tau > result.m.tau ? result.energy.tau : result.m.tau) - 0.5;
     const double bin = (double)run->measurements / (double)run->bins;
     if (tau > 0.1 * bin) {
       printf("warning: bins of %.0f sweeps are less than 10 tau_int: the errors are "
@@ -83,11 +86,16 @@ static int simulate(const struct options *opt) {
   if (src.table != NULL) {
     printf("\ndraws outside the table's range: %llu of %llu\n",
            (unsigned long long)result.outside, (unsigned long long)result.updates);
-    if (result.outside > 0) {
+    if (result.outside > 0 && h_largest >= o3_h_max(src.table)) {
       printf("warning: the table covers [%g, %g), but h reaches 2 d beta = %g here; those "
              "draws were made by exact inversion, right but slower: make a table with "
              "--hmax above %g\n",
              o3_h0(src.table), o3_h_max(src.table), h_largest, h_largest);
+    }
+    if (result.outside > 0 && o3_h0(src.table) > 0.0) {
+      printf("warning: the table covers [%g, %g), but h can fall to 0; the draws below %g "
+             "were made by exact inversion, right but slower: make a table with --h0 0\n",
+             o3_h0(src.table), o3_h_max(src.table), o3_h0(src.table));
     }
     if (result.errors > 0) {
       printf("error: %llu couplings were not finite\n", (unsigned long long)result.errors);

@@ -29,7 +29,8 @@ const char heat_bath_usage[] =
     "                tables-counted: the same draws, the tries of the tables counted\n"
     "                inversion: exact inversion of the distribution of y\n"
     "                exponential: y = 1 - E/h, E exponential, redrawn while E > 2h\n"
-    "  --order       sequential (memory order) or checkerboard (one parity, then the other)\n"
+    "  --order       sequential (memory order) or checkerboard (one parity, then the other;\n"
+    "                L even)\n"
     "  --start       cold (all spins along z, the default) or hot (random)\n"
     "  --bins        bins of the error analysis, 2 to 1000 (32)\n"
     "  --time        ns per spin update of the 3D sweep for each y draw (and without one),\n"
@@ -218,6 +219,18 @@ int parse_options(int argc, char **argv, struct options *opt, char *message, siz
   }
   if (!opt->time_mode && opt->run.measurements < opt->run.bins) {
     return fail(message, size, "--sweeps must be at least --bins", NULL);
+  }
+  /* A checkerboard sweep updates the sites of one parity together, from
+     the old spins: with L odd the periodic wrap makes two of them
+     neighbours (x = 0 and x = L - 1), and the sweep is no heat bath. */
+  if (!opt->time_mode && opt->run.order == SWEEP_CHECKERBOARD && opt->run.L % 2 != 0) {
+    return fail(message, size, "--order checkerboard needs an even --L", NULL);
+  }
+  for (i = 0; opt->time_mode && i < opt->size_count; ++i) {
+    if (opt->sizes[i] % 2 != 0) {
+      return fail(message, size, "--time sweeps in checkerboard order too: --sizes must be even",
+                  NULL);
+    }
   }
   if (opt->time_mode && !opt->thermalisation_given) opt->run.thermalisation = 50;
   return 0;

@@ -78,9 +78,9 @@ static Y_DRAW_INLINE void sweep_with(struct lattice *lat, double beta, enum swee
         /* On a checkerboard the neighbours of a site all have the other
            parity, so the updates of a plane's sites of one parity are
            independent: their fields first, then their y all at once (the
-           library fetches their tables together), then their spins. With
-           L odd the wrap joins sites of one parity; the order is then
-           still a valid sweep. */
+           library fetches their tables together), then their spins. L is
+           even: an odd one would join two sites of one parity across the
+           wrap. */
         for (x = (pass + y + z) & 1u; x < L; x += 2, ++n) {
           lat->plane_field[n] =
               field_at(s, L, cubic, row, x, ym, yp, zm + y * L, zp + y * L, beta);

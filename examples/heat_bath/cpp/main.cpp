@@ -137,6 +137,12 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (opt.time_mode) return time_draws(opt);
+  if (opt.method != Y_TABLES) {
+    std::fprintf(stderr, "heat_bath_cpp: draws from the tables through the library; "
+                         "--draw %s is for heat_bath (and for --time)\n",
+                 y_method_name(opt.method));
+    return 2;
+  }
   const std::string path = opt.table_count > 0 ? opt.tables[0] : "O3.res";
   try {
     o3::sampler::sampler tables(path);

@@ -1,8 +1,9 @@
 ! A heat-bath Monte Carlo of the classical Heisenberg model in Fortran on
 ! the sampler's module: the same physics as the C program, kept short.
 !   heat_bath_fortran TABLE chain|cubic L BETA SWEEPS [SEED]
-! Prints the energy per bond with its error from 20 bins of the sweeps, the
-! exact value for the infinite chain, and the draws outside the table.
+! L even, SWEEPS at least 20. Prints the energy per bond with its error
+! from 20 bins of the sweeps, the exact value for the infinite chain, and
+! the draws outside the table.
 program heat_bath_fortran
   use o3_sampler
   use, intrinsic :: iso_fortran_env, only: int64, real64, error_unit
@@ -12,7 +13,7 @@ program heat_bath_fortran
   type(o3_table) :: table
   type(o3_rng) :: rng
   character(len=512) :: path, lattice_name, arg, message
-  integer :: L, dim, sweeps, status, sweep, b, n_sites, neighbours
+  integer :: L, dim, sweeps, status, sweep, b, n_sites, neighbours, io(4), bin_count(bins)
   integer(int64) :: seed
   real(real64) :: beta, bin_sum(bins), mean, err
   real(real64), allocatable :: s(:, :), h(:), y(:), f(:, :)
@@ -24,17 +25,35 @@ program heat_bath_fortran
   call get_command_argument(1, path)
   call get_command_argument(2, lattice_name)
   call get_command_argument(3, arg)
-  read (arg, *) L
+  read (arg, *, iostat=io(1)) L
   call get_command_argument(4, arg)
-  read (arg, *) beta
+  read (arg, *, iostat=io(2)) beta
   call get_command_argument(5, arg)
-  read (arg, *) sweeps
+  read (arg, *, iostat=io(3)) sweeps
   seed = 1
+  io(4) = 0
   if (command_argument_count() >= 6) then
     call get_command_argument(6, arg)
-    read (arg, *) seed
+    read (arg, *, iostat=io(4)) seed
   end if
   dim = merge(1, 3, trim(lattice_name) == 'chain')
+  ! A checkerboard sweep updates the sites of one parity together, from the
+  ! old spins: with L odd the periodic wrap makes two of them neighbours,
+  ! and the sweep would no longer be a heat bath.
+  if (any(io /= 0) .or. (trim(lattice_name) /= 'chain' .and. trim(lattice_name) /= 'cubic')) then
+    write (error_unit, '(a)') 'heat_bath_fortran: the arguments are TABLE chain|cubic L BETA SWEEPS [SEED]'
+    stop 2
+  else if (L < 2 .or. modulo(L, 2) /= 0 .or. (dim == 3 .and. L > 1290)) then
+    write (error_unit, '(a)') 'heat_bath_fortran: L must be even, from 2 (to 1290 for cubic)'
+    stop 2
+  else if (.not. (beta >= 0.0_real64 .and. beta <= 1.0e6_real64)) then
+    write (error_unit, '(a)') 'heat_bath_fortran: BETA must be from 0 to 1e6'
+    stop 2
+  else if (sweeps < bins) then
+    write (error_unit, '(a, i0, a)') 'heat_bath_fortran: SWEEPS must be at least ', bins, &
+        ', one for each bin of the error'
+    stop 2
+  end if
   n_sites = L**dim
   neighbours = 2 * dim
 
@@ -51,16 +70,23 @@ program heat_bath_fortran
   do sweep = 1, sweeps / 10
     call checkerboard_sweep()
   end do
+  ! The bins differ in size by one sweep when SWEEPS is not a multiple of
+  ! their number: each is averaged over its own.
   bin_sum = 0.0_real64
+  bin_count = 0
   do sweep = 0, sweeps - 1
     call checkerboard_sweep()
-    b = 1 + sweep * bins / sweeps
-    bin_sum(b) = bin_sum(b) + energy_per_bond() / real(sweeps / bins, real64)
+    b = 1 + int(int(sweep, int64) * bins / sweeps)
+    bin_sum(b) = bin_sum(b) + energy_per_bond()
+    bin_count(b) = bin_count(b) + 1
   end do
+  bin_sum = bin_sum / bin_count
   mean = sum(bin_sum) / bins
   err = sqrt(sum((bin_sum - mean)**2) / (bins * (bins - 1)))
   write (*, '(a, f10.6, a, f10.6)') 'energy per bond ', mean, ' +- ', err
-  if (dim == 1) write (*, '(a, f10.6)') 'infinite chain, exact ', -(1.0_real64 / tanh(beta) - 1.0_real64 / beta)
+  ! -(coth beta - 1/beta), which tends to 0 with beta.
+  if (dim == 1) write (*, '(a, f10.6)') 'infinite chain, exact ', &
+      merge(-(1.0_real64 / tanh(beta) - 1.0_real64 / beta), 0.0_real64, beta > 0.0_real64)
   write (*, '(a, i0)') 'draws outside the table: ', o3_outside_count(table)
   call o3_close(table)
   ! A main program's arrays are never freed by the end of the run itself.

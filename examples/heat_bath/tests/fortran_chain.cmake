@@ -1,30 +1,47 @@
 # Runs the Fortran heat bath on the chain and compares its energy per bond
-# with the exact one of the infinite chain, within four of its errors.
+# with the exact one of the infinite chain, within four of its errors: once
+# long, once with a number of sweeps that its 20 bins do not divide; then
+# checks that arguments it cannot use are refused.
 #   cmake -DPROGRAM=<heat_bath_fortran> -DTABLE=<O3.res> -P fortran_chain.cmake
-execute_process(COMMAND ${PROGRAM} ${TABLE} chain 1000 2 4000 7
-  OUTPUT_VARIABLE out RESULT_VARIABLE ran)
-if(NOT ran EQUAL 0)
-  message(FATAL_ERROR "the program failed (${ran}): ${out}")
-endif()
-string(REGEX MATCH "energy per bond +(-?[0-9.]+) \\+- +([0-9.]+)" found "${out}")
-set(energy ${CMAKE_MATCH_1})
-set(error ${CMAKE_MATCH_2})
-string(REGEX MATCH "infinite chain, exact +(-?[0-9.]+)" found "${out}")
-set(exact ${CMAKE_MATCH_1})
-if(NOT energy OR NOT error OR NOT exact)
-  message(FATAL_ERROR "no energy in: ${out}")
-endif()
-# CMake compares integers only: the six decimals written make millionths.
-foreach(name energy error exact)
-  string(REPLACE "." "" digits "${${name}}")
-  string(REGEX REPLACE "^(-?)0*([0-9])" "\\1\\2" ${name}_micro "${digits}")
+function(expect_exact sweeps seed)
+  execute_process(COMMAND ${PROGRAM} ${TABLE} chain 1000 2 ${sweeps} ${seed}
+    OUTPUT_VARIABLE out RESULT_VARIABLE ran)
+  if(NOT ran EQUAL 0)
+    message(FATAL_ERROR "the program failed (${ran}): ${out}")
+  endif()
+  string(REGEX MATCH "energy per bond +(-?[0-9.]+) \\+- +([0-9.]+)" found "${out}")
+  set(energy ${CMAKE_MATCH_1})
+  set(error ${CMAKE_MATCH_2})
+  string(REGEX MATCH "infinite chain, exact +(-?[0-9.]+)" found "${out}")
+  set(exact ${CMAKE_MATCH_1})
+  if(NOT energy OR NOT error OR NOT exact)
+    message(FATAL_ERROR "no energy in: ${out}")
+  endif()
+  # CMake compares integers only: the six decimals written make millionths.
+  foreach(name energy error exact)
+    string(REPLACE "." "" digits "${${name}}")
+    string(REGEX REPLACE "^(-?)0*([0-9])" "\\1\\2" ${name}_micro "${digits}")
+  endforeach()
+  math(EXPR deviation "${energy_micro} - (${exact_micro})")
+  if(deviation LESS 0)
+    math(EXPR deviation "-(${deviation})")
+  endif()
+  math(EXPR allowed "4 * ${error_micro}")
+  message(STATUS "${sweeps} sweeps: ${out}")
+  if(deviation GREATER allowed OR error_micro GREATER 5000)
+    message(FATAL_ERROR "energy ${energy} +- ${error} against the exact ${exact}")
+  endif()
+endfunction()
+
+expect_exact(4000 7)
+expect_exact(39 3)
+
+# An odd L (its checkerboard would update two neighbours together), fewer
+# sweeps than bins, a lattice it does not know.
+foreach(arguments "chain;999;2;100" "chain;1000;2;10" "chian;10;2;100")
+  execute_process(COMMAND ${PROGRAM} ${TABLE} ${arguments}
+    OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE ran)
+  if(NOT ran EQUAL 2 OR NOT err MATCHES "^heat_bath_fortran: ")
+    message(FATAL_ERROR "${arguments}: status ${ran}, not refused: ${out}${err}")
+  endif()
 endforeach()
-math(EXPR deviation "${energy_micro} - (${exact_micro})")
-if(deviation LESS 0)
-  math(EXPR deviation "-(${deviation})")
-endif()
-math(EXPR allowed "4 * ${error_micro}")
-message(STATUS "${out}")
-if(deviation GREATER allowed OR error_micro GREATER 5000)
-  message(FATAL_ERROR "energy ${energy} +- ${error} against the exact ${exact}")
-endif()

@@ -310,7 +310,9 @@ TEST(Options, AcceptTheDocumentedFormsAndRefuseTheRest) {
       {"--beta", "nan"},   {"--beta", "-1"},    {"--L", "1"},        {"--L", "8x"},
       {"--draw", "none"},  {"--lattice", "fcc"}, {"--table", "a", "--table", "b"},
       {"--sweeps", "10"},  {"--bins", "1"},      {"--sizes", "8,,"},  {"--seed", "-3"},
-      {"--frobnicate"},    {"--beta"},           {"L", "8"}};
+      {"--frobnicate"},    {"--beta"},           {"L", "8"},
+      // Across an odd L's wrap two sites of one parity are neighbours.
+      {"--L", "9", "--order", "checkerboard"},       {"--time", "--sizes", "32,33"}};
   for (const auto &args : refused) {
     EXPECT_EQ(parse(args, opt, message), -1) << args[0];
     EXPECT_FALSE(message.empty()) << args[0];
