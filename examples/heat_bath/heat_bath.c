@@ -118,6 +118,7 @@ static int time_draws(const struct options *opt) {
     }
   }
   status = run_timing(opt, tables, paths, count, NULL, 0);
+  if (status != 0) fprintf(stderr, "heat_bath: no memory for the timing\n");
   for (k = 0; k < count; ++k) o3_close(tables[k]);
   return status;
 }

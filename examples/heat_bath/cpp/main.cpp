@@ -115,6 +115,7 @@ int time_draws(const options& opt) {
     }
     status = run_timing(&opt, c_tables.data(), names.data(), static_cast<int>(c_tables.size()),
                         extra.data(), static_cast<int>(extra.size()));
+    if (status != 0) std::fprintf(stderr, "heat_bath_cpp: no memory for the timing\n");
   } catch (const std::exception& e) {
     std::fprintf(stderr, "heat_bath_cpp: %s\n", e.what());
     status = 1;
