@@ -49,7 +49,8 @@ run_options parse_run_options(int argc, const char* const* argv) {
       if (equals != std::string_view::npos) {
         return usage_error("option " + shown + " takes no value");
       }
-      const bool given = name == "--yes"           ? !o.options[static_cast<int>(question::go_on)].empty()
+      const int go_on = static_cast<int>(question::go_on);
+      const bool given = name == "--yes"           ? !o.options[go_on].empty()
                          : name == "--keep-losses" ? o.keep_losses
                                                    : name == "--version" && version;
       if (given) return usage_error("option " + shown + " given twice");
@@ -57,9 +58,8 @@ run_options parse_run_options(int argc, const char* const* argv) {
       o.keep_losses = o.keep_losses || name == "--keep-losses";
       version = version || name == "--version";
       if (name == "--yes") {
-        const int q = static_cast<int>(question::go_on);
-        o.answers[q].emplace(1, '1');
-        o.options[q] = "--yes";
+        o.answers[go_on].emplace(1, '1');
+        o.options[go_on] = "--yes";
       }
       continue;
     }

@@ -41,7 +41,8 @@ program heat_bath_fortran
   ! old spins: with L odd the periodic wrap makes two of them neighbours,
   ! and the sweep would no longer be a heat bath.
   if (any(io /= 0) .or. (trim(lattice_name) /= 'chain' .and. trim(lattice_name) /= 'cubic')) then
-    write (error_unit, '(a)') 'heat_bath_fortran: the arguments are TABLE chain|cubic L BETA SWEEPS [SEED]'
+    write (error_unit, '(a)') &
+        'heat_bath_fortran: the arguments are TABLE chain|cubic L BETA SWEEPS [SEED]'
     stop 2
   else if (L < 2 .or. modulo(L, 2) /= 0 .or. (dim == 3 .and. L > 1290)) then
     write (error_unit, '(a)') 'heat_bath_fortran: L must be even, from 2 (to 1290 for cubic)'
