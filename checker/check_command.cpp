@@ -146,16 +146,6 @@ bool same_file(const std::string& a, const std::string& b) {
   return fs::weakly_canonical(a, e1) == fs::weakly_canonical(b, e2) && !e1 && !e2;
 }
 
-// A device, a FIFO or a socket is written, not replaced: two outputs may
-// share one (/dev/null for both).
-bool written_directly(const std::string& path) {
-  namespace fs = std::filesystem;
-  std::error_code e;
-  const fs::file_type type = fs::status(path, e).type();
-  return !e && type != fs::file_type::regular && type != fs::file_type::directory &&
-         type != fs::file_type::not_found;
-}
-
 // An output may replace neither the table nor the other output.
 bool outputs_apart(const options& o) {
   const char* option = nullptr;
@@ -164,8 +154,9 @@ bool outputs_apart(const options& o) {
     option = "--svg";
   } else if (!o.data.empty() && same_file(o.data, o.file)) {
     option = "--data";
-  } else if (!o.data.empty() && !o.svg.empty() && !written_directly(o.data) &&
-             same_file(o.data, o.svg)) {
+  } else if (!o.data.empty() && !o.svg.empty() &&
+             // written, not replaced: both may be /dev/null
+             !written_directly(o.data) && same_file(o.data, o.svg)) {
     option = "--data";
     why = "would replace the picture";
   }

@@ -54,6 +54,12 @@ class signals_held {
 
 }  // namespace
 
+bool written_directly(const std::string& target) {
+  struct stat followed {};
+  return stat(target.c_str(), &followed) == 0 && !S_ISREG(followed.st_mode) &&
+         !S_ISDIR(followed.st_mode);
+}
+
 int staged_file::open_direct(const std::string& target) {
   // Without a reader a FIFO would hold the open for ever; non-blocking, it
   // fails at once (ENXIO). The writes block again as a pipe's should.
@@ -82,9 +88,7 @@ int staged_file::open(const std::string& target) {
   // Found now rather than by the rename after the whole run.
   const bool exists = lstat(target.c_str(), &st) == 0;
   if (exists && S_ISDIR(st.st_mode)) return EISDIR;
-  struct stat followed {};
-  if (stat(target.c_str(), &followed) == 0 && !S_ISREG(followed.st_mode) &&
-      !S_ISDIR(followed.st_mode)) {
+  if (written_directly(target)) {
     return open_direct(target);
   }
   // A file the user has made read-only keeps its content, as fopen would

@@ -14,6 +14,10 @@ namespace o3 {
 //
 // A target that is a device, a FIFO or a socket (/dev/null, /dev/stdout, a
 // pipe) has nothing to lose and cannot be replaced: it is written directly.
+// Whether `target` (followed through links) is a device, a FIFO or a
+// socket, which a staged_file writes directly rather than replaces.
+bool written_directly(const std::string& target);
+
 class staged_file {
  public:
   staged_file() = default;
