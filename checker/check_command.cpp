@@ -182,7 +182,7 @@ int run_check(int argc, char** argv) {
   const std::string file = escape_bytes(o->file);
   std::optional<sampler::sampler> opened;
   try {
-    opened.emplace(o->file);
+    opened.emplace(o->file, sampler::engine::tables);
   } catch (const sampler::table_error& e) {
     if (e.status() != O3_REFUSED) {
       std::fprintf(stderr, "o3tables check: %s\n", e.what());

@@ -70,6 +70,7 @@ struct o3_piece {
 };
 
 struct o3_private {
+  int engine;
   struct o3_file file;
   double *lower;   /* smallest coupling each histogram serves */
   double *upper;   /* first coupling above it routed elsewhere */
@@ -80,8 +81,29 @@ struct o3_private {
   struct o3_piece *pieces;
   double surplus;  /* the least box / density - 1 */
   int surplus_g, surplus_k;
-  uint64_t outside, errors;
 };
+
+/* The exponential's layer floors and tail start (o3_layers.c). */
+extern const double o3_layer_floor[O3_LAYERS + 1];
+extern const double o3_tail_start;
+
+/* A table accepted by the reader needs at most 1000 tries a draw on
+   average, and the table-free methods fewer than 3, so this many mean the
+   words are not random (a generator stuck on one value): the draw gives up
+   rather than loop for ever. */
+#define O3_MOST_TRIES_A_DRAW 1000000
+
+/* Where the tries after a draw's first take their words. */
+struct o3_source {
+  uint64_t (*word)(void *state);
+  void *state;
+  uint64_t *tries; /* the tables' tries after the first, when not NULL */
+};
+
+static inline uint64_t o3_next(struct o3_source *s) { return s->word(s->state); }
+
+/* A word's top 53 bits times 2^-53. */
+static inline double o3_unit(uint64_t word) { return (double)(word >> 11) * 0x1p-53; }
 
 #ifdef __cplusplus
 extern "C" {
@@ -118,6 +140,16 @@ int o3_validate(const char *path, struct o3_private *p, o3_error *e);
 
 /* Builds the routes, the dense map and the pieces; 0 when out of memory. */
 int o3_prepare(o3_table *t);
+
+/* Sets where each method draws for the engine. */
+void o3_set_engine(o3_table *t, int engine);
+
+/* The draws of the table-free methods for a >= 0 from their first word on:
+   y = 1 - E/a with E exponential below 2a (a > 0 and finite), and y
+   uniform accepted with probability exp(a (y - 1)); NaN when the words
+   are not random. */
+double o3_exponential_draw(double a, uint64_t word, struct o3_source *s);
+double o3_uniform_draw(double a, uint64_t word, struct o3_source *s);
 
 /* Below the density, as a fraction of the box height, for coupling h with
    up - h = to_top, at offset t into piece q: the tangent in h at up of its

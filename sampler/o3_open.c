@@ -22,9 +22,63 @@ void o3_close(o3_table *t) {
   free(t);
 }
 
-o3_table *o3_open(const char *path, o3_error *error) {
+static void succeeded(o3_error *error) {
+  if (error != NULL) {
+    error->status = O3_OK;
+    error->line = 0;
+    error->message[0] = '\0';
+  }
+}
+
+void o3_set_engine(o3_table *t, int engine) {
+  t->rest->engine = engine;
+  if (engine == O3_ENGINE_TABLES) {
+    t->exponential_from = O3_INFINITY;
+    t->uniform_below = 0.0;
+  } else if (engine == O3_ENGINE_EXPONENTIAL) {
+    t->exponential_from = O3_EXPONENTIAL_ONLY_FROM;
+    t->uniform_below = O3_EXPONENTIAL_ONLY_FROM;
+  } else {
+    t->exponential_from = O3_EXPONENTIAL_FROM;
+    t->uniform_below = O3_UNIFORM_BELOW;
+  }
+}
+
+static o3_table *without_memory(o3_table *t, const char *path, o3_error *error) {
+  o3_close(t);
+  o3_fail(error, O3_NO_MEMORY, path, 0, "no memory for the tables");
+  return NULL;
+}
+
+/* A sampler without a table: no coupling is in the tables' range. */
+static o3_table *open_without_table(o3_error *error) {
+  o3_table *t = (o3_table *)calloc(1, sizeof *t);
+  if (t != NULL) t->rest = (struct o3_private *)calloc(1, sizeof *t->rest);
+  if (t == NULL || t->rest == NULL) return without_memory(t, "(no table)", error);
+  t->h0 = O3_INFINITY;
+  t->h_max = -O3_INFINITY;
+  t->rest->file.h0 = O3_NAN;
+  t->rest->file.h_max = O3_NAN;
+  t->rest->file.losses = O3_NAN;
+  t->rest->surplus = O3_NAN;
+  o3_set_engine(t, O3_ENGINE_EXPONENTIAL);
+  succeeded(error);
+  return t;
+}
+
+o3_table *o3_open_engine(const char *path, int engine, o3_error *error) {
   o3_table *t;
   FILE *in;
+  if (engine == O3_ENGINE_EXPONENTIAL) {
+    if (path == NULL) return open_without_table(error);
+    o3_fail(error, O3_BAD_ENGINE, path, 0, "the exponential engine reads no table: "
+            "open it with no file name");
+    return NULL;
+  }
+  if (engine != O3_ENGINE_DEFAULT && engine != O3_ENGINE_TABLES) {
+    o3_fail(error, O3_BAD_ENGINE, path != NULL ? path : "", 0, "no such engine");
+    return NULL;
+  }
   if (path == NULL) {
     o3_fail(error, O3_CANNOT_READ, "", 0, "no file name");
     return NULL;
@@ -33,31 +87,27 @@ o3_table *o3_open(const char *path, o3_error *error) {
   if (in == NULL) return NULL;
   t = o3_open_stream(in, path, error);
   fclose(in);
+  if (t != NULL) o3_set_engine(t, engine);
   return t;
 }
+
+o3_table *o3_open(const char *path, o3_error *error) {
+  return o3_open_engine(path, O3_ENGINE_DEFAULT, error);
+}
+
+int o3_engine(const o3_table *t) { return t != NULL ? t->rest->engine : -1; }
 
 o3_table *o3_open_stream(FILE *in, const char *path, o3_error *error) {
   o3_table *t = (o3_table *)calloc(1, sizeof *t);
   if (t != NULL) t->rest = (struct o3_private *)calloc(1, sizeof *t->rest);
-  if (t == NULL || t->rest == NULL) {
-    o3_close(t);
-    o3_fail(error, O3_NO_MEMORY, path, 0, "no memory for the tables");
-    return NULL;
-  }
+  if (t == NULL || t->rest == NULL) return without_memory(t, path, error);
   if (!o3_read_stream(in, path, &t->rest->file, error) || !o3_validate(path, t->rest, error)) {
     o3_close(t);
     return NULL;
   }
-  if (!o3_prepare(t)) {
-    o3_close(t);
-    o3_fail(error, O3_NO_MEMORY, path, 0, "no memory for the tables");
-    return NULL;
-  }
-  if (error != NULL) {
-    error->status = O3_OK;
-    error->line = 0;
-    error->message[0] = '\0';
-  }
+  if (!o3_prepare(t)) return without_memory(t, path, error);
+  o3_set_engine(t, O3_ENGINE_DEFAULT);
+  succeeded(error);
   return t;
 }
 
@@ -99,12 +149,10 @@ double o3_largest_served(const o3_table *t, int g) {
 }
 
 int o3_histogram_of(const o3_table *t, double h) {
-  o3_miss miss;
-  double y;
+  int64_t j;
   if (t == NULL) return -1;
-  /* The first try routes h; its word does not matter here. */
-  o3_first_try(t, h, 0, &y, &miss);
-  return miss.cell >= 0 ? t->cells[miss.cell].histogram : -1;
+  j = o3_cell_of(t, h);
+  return j >= 0 ? t->cells[j].histogram : -1;
 }
 
 double o3_least_surplus(const o3_table *t, int *g, int *k) {

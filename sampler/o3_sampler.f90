@@ -11,14 +11,24 @@ module o3_sampler
   use, intrinsic :: iso_fortran_env, only: int64, real64
   implicit none
   private
-  public :: o3_table, o3_rng, o3_uniform
+  public :: o3_table, o3_rng, o3_stream, o3_counts, o3_uniform
   public :: o3_open, o3_close, o3_is_open, o3_draw, o3_draw_many, o3_rng_seed, o3_rng_uniform
+  public :: o3_stream_seed, o3_stream_seed_at
   public :: o3_outside_count, o3_error_count, o3_h0, o3_h_max
-  public :: o3_ok, o3_cannot_read, o3_refused, o3_no_memory
+  public :: o3_ok, o3_cannot_read, o3_refused, o3_no_memory, o3_bad_engine
+  public :: o3_engine_default, o3_engine_tables, o3_engine_exponential
+  ! The kinds of the interface, so that a program needs no other module.
+  public :: int64, real64
 
   ! Statuses of o3_open: opened; the path is not a readable regular file;
-  ! the file is not a sound table (the message says where); no memory.
-  integer, parameter :: o3_ok = 0, o3_cannot_read = 1, o3_refused = 2, o3_no_memory = 3
+  ! the file is not a sound table (the message says where); no memory; an
+  ! engine it does not know, or a path given to the exponential engine.
+  integer, parameter :: o3_ok = 0, o3_cannot_read = 1, o3_refused = 2, o3_no_memory = 3, &
+      o3_bad_engine = 4
+
+  ! Engines (see o3_sampler.h): the fastest exact draw for each coupling;
+  ! the tables only, as o3tables 0.1 drew; no table at all.
+  integer, parameter :: o3_engine_default = 0, o3_engine_tables = 1, o3_engine_exponential = 2
 
   ! One opened table; a program may hold any number of them. A copy made by
   ! assignment names the same table, closed by either: keep one name each.
@@ -32,6 +42,20 @@ module o3_sampler
   type, bind(c) :: o3_rng
     integer(c_int64_t) :: s(4)
   end type o3_rng
+
+  ! Draws whose coupling the engine would have taken from the tables but
+  ! they did not cover, and draws that gave NaN.
+  type, bind(c) :: o3_counts
+    integer(c_int64_t) :: outside, errors
+  end type o3_counts
+
+  ! What the draws of one thread change: a generator and the counts of its
+  ! draws. Any number of threads may draw from one table, each with a
+  ! stream of its own (o3_stream_seed, o3_stream_seed_at).
+  type, bind(c) :: o3_stream
+    type(o3_rng) :: rng
+    type(o3_counts) :: counts
+  end type o3_stream
 
   abstract interface
     ! A uniform in [0, 1) from the caller's generator.
@@ -53,13 +77,18 @@ module o3_sampler
   end type c_error
 
   interface o3_draw
-    module procedure draw_with_rng, draw_with_uniform
+    module procedure draw_with_rng, draw_with_uniform, draw_with_stream
   end interface o3_draw
 
+  interface o3_draw_many
+    module procedure draw_many_with_rng, draw_many_with_stream
+  end interface o3_draw_many
+
   interface
-    function c_open(path, error) bind(c, name='o3_open') result(t)
-      import :: c_ptr, c_char, c_error
-      character(kind=c_char), intent(in) :: path(*)
+    function c_open(path, engine, error) bind(c, name='o3_open_engine') result(t)
+      import :: c_ptr, c_int, c_error
+      type(c_ptr), value :: path
+      integer(c_int), value :: engine
       type(c_error), intent(out) :: error
       type(c_ptr) :: t
     end function c_open
@@ -67,13 +96,38 @@ module o3_sampler
       import :: c_ptr
       type(c_ptr), value :: t
     end subroutine c_close
-    function c_draw(t, h, rng) bind(c, name='o3_draw') result(y)
+    function c_draw(t, h, rng) bind(c, name='o3_draw_call') result(y)
       import :: c_ptr, c_double, o3_rng
       type(c_ptr), value :: t
       real(c_double), value :: h
       type(o3_rng), intent(inout) :: rng
       real(c_double) :: y
     end function c_draw
+    function c_stream_draw(t, h, s) bind(c, name='o3_stream_draw_call') result(y)
+      import :: c_ptr, c_double, o3_stream
+      type(c_ptr), value :: t
+      real(c_double), value :: h
+      type(o3_stream), intent(inout) :: s
+      real(c_double) :: y
+    end function c_stream_draw
+    subroutine c_stream_draw_many(t, n, h, y, s) bind(c, name='o3_stream_draw_many')
+      import :: c_ptr, c_size_t, c_double, o3_stream
+      type(c_ptr), value :: t
+      integer(c_size_t), value :: n
+      real(c_double), intent(in) :: h(*)
+      real(c_double), intent(out) :: y(*)
+      type(o3_stream), intent(inout) :: s
+    end subroutine c_stream_draw_many
+    subroutine c_stream_seed(s, seed) bind(c, name='o3_stream_seed')
+      import :: o3_stream, c_int64_t
+      type(o3_stream), intent(out) :: s
+      integer(c_int64_t), value :: seed
+    end subroutine c_stream_seed
+    subroutine c_stream_seed_at(s, seed, sweep, place) bind(c, name='o3_stream_seed_at')
+      import :: o3_stream, c_int64_t
+      type(o3_stream), intent(out) :: s
+      integer(c_int64_t), value :: seed, sweep, place
+    end subroutine c_stream_seed_at
     subroutine c_draw_many(t, n, h, y, rng) bind(c, name='o3_draw_many')
       import :: c_ptr, c_size_t, c_double, o3_rng
       type(c_ptr), value :: t
@@ -124,19 +178,29 @@ module o3_sampler
 
 contains
 
-  ! Opens and checks the O3.res at path (trailing blanks dropped); status
-  ! is o3_ok, or another status with message saying why and the table left
-  ! closed. A table already open in it is closed first. Never stops the
-  ! program.
-  subroutine o3_open(table, path, status, message)
+  ! Opens and checks the O3.res at path (trailing blanks dropped) for the
+  ! engine (o3_engine_default when absent); status is o3_ok, or another
+  ! status with message saying why and the table left closed. The
+  ! exponential engine reads no table: its path is ''. A table already open
+  ! in it is closed first. Never stops the program.
+  subroutine o3_open(table, path, status, message, engine)
     type(o3_table), intent(inout) :: table
     character(len=*), intent(in) :: path
     integer, intent(out) :: status
     character(len=*), intent(out), optional :: message
+    integer, intent(in), optional :: engine
     type(c_error) :: error
-    integer :: i
+    character(kind=c_char, len=:), allocatable, target :: c_path
+    integer :: i, how
     call o3_close(table)
-    table%handle = c_open(trim(path) // c_null_char, error)
+    how = o3_engine_default
+    if (present(engine)) how = engine
+    c_path = trim(path) // c_null_char
+    if (how == o3_engine_exponential .and. len_trim(path) == 0) then
+      table%handle = c_open(c_null_ptr, int(how, c_int), error)
+    else
+      table%handle = c_open(c_loc(c_path), int(how, c_int), error)
+    end if
     status = int(error%status)
     if (present(message)) then
       message = ''
@@ -159,10 +223,9 @@ contains
     o3_is_open = c_associated(table%handle)
   end function o3_is_open
 
-  ! One y for coupling h: from the tables for h in [H0, H_max), by exact
-  ! inversion for any other h >= 0 (counted by o3_outside_count), mirrored
-  ! for h < 0; NaN for h not finite (counted by o3_error_count) or a table
-  ! that is not open.
+  ! One y for coupling h, by the table's engine, mirrored for h < 0; NaN for
+  ! h not finite (counted by o3_error_count) or a table that is not open.
+  ! Counted in the table: one thread at a time.
   function draw_with_rng(table, h, rng) result(y)
     type(o3_table), intent(in) :: table
     real(real64), intent(in) :: h
@@ -171,19 +234,38 @@ contains
     y = c_draw(table%handle, h, rng)
   end function draw_with_rng
 
-  ! y(i) for h(i), each drawn as o3_draw draws it, from the built-in
-  ! generator: the fastest way to draw many couplings known at once (one
-  ! sublattice of a checkerboard sweep), their first tries made together and
-  ! their misses finished after them, so that the generator's words are
-  ! taken in another order than by o3_draw. y must be as long as h.
-  subroutine o3_draw_many(table, h, y, rng)
+  ! The same from a stream, counted in it: the table is only read, so any
+  ! number of threads may draw at once, each from its own stream.
+  function draw_with_stream(table, h, stream) result(y)
+    type(o3_table), intent(in) :: table
+    real(real64), intent(in) :: h
+    type(o3_stream), intent(inout) :: stream
+    real(real64) :: y
+    y = c_stream_draw(table%handle, h, stream)
+  end function draw_with_stream
+
+  ! y(i) for h(i), each drawn as o3_draw draws it: the fastest way to draw
+  ! many couplings known at once (one sublattice of a checkerboard sweep),
+  ! their first tries made together and their misses finished after them,
+  ! so that the words are taken in another order than by o3_draw. y must be
+  ! as long as h.
+  subroutine draw_many_with_rng(table, h, y, rng)
     type(o3_table), intent(in) :: table
     real(real64), intent(in) :: h(:)
     real(real64), intent(out) :: y(:)
     type(o3_rng), intent(inout) :: rng
     if (size(y) < size(h)) error stop 'o3_draw_many: y is shorter than h'
     call c_draw_many(table%handle, int(size(h), c_size_t), h, y, rng)
-  end subroutine o3_draw_many
+  end subroutine draw_many_with_rng
+
+  subroutine draw_many_with_stream(table, h, y, stream)
+    type(o3_table), intent(in) :: table
+    real(real64), intent(in) :: h(:)
+    real(real64), intent(out) :: y(:)
+    type(o3_stream), intent(inout) :: stream
+    if (size(y) < size(h)) error stop 'o3_draw_many: y is shorter than h'
+    call c_stream_draw_many(table%handle, int(size(h), c_size_t), h, y, stream)
+  end subroutine draw_many_with_stream
 
   ! The same draw from the caller's generator: each uniform() gives one
   ! random word, whose top 53 bits are trunc(u * 2^53); a NaN gives a NaN
@@ -211,6 +293,22 @@ contains
     integer(int64), intent(in) :: seed
     call c_rng_seed(rng, seed)
   end subroutine o3_rng_seed
+
+  ! The generator of o3_rng_seed, the counts zero.
+  subroutine o3_stream_seed(stream, seed)
+    type(o3_stream), intent(out) :: stream
+    integer(int64), intent(in) :: seed
+    call c_stream_seed(stream, seed)
+  end subroutine o3_stream_seed
+
+  ! A generator of its own for each (seed, sweep, place), the counts zero:
+  ! a simulation that takes the words of each place of each sweep from its
+  ! own stream draws the same configuration with any number of threads.
+  subroutine o3_stream_seed_at(stream, seed, sweep, place)
+    type(o3_stream), intent(out) :: stream
+    integer(int64), intent(in) :: seed, sweep, place
+    call c_stream_seed_at(stream, seed, sweep, place)
+  end subroutine o3_stream_seed_at
 
   ! The next word's top 53 bits times 2^-53: a uniform in [0, 1).
   function o3_rng_uniform(rng) result(u)

@@ -1,5 +1,7 @@
 /* Drawing y = cos(theta) in [-1, 1] with density proportional to
-   exp(h*y - h), for any coupling h, from the tables of an O3.res file.
+   exp(h*y - h), for any coupling h, exactly: by an exponential variate
+   scaled by h, a uniform proposal for small couplings, or the tables of an
+   O3.res file, whichever is fastest for h.
 
    C99. The same code serves C, C++ (sampler/sampler.h wraps it) and Fortran
    (o3_sampler.f90 binds it), so that one stream of random words gives the
@@ -23,8 +25,25 @@ enum {
   O3_OK = 0,
   O3_CANNOT_READ = 1, /* the path is not a readable regular file */
   O3_REFUSED = 2,     /* the file is not a sound table: the message says where */
-  O3_NO_MEMORY = 3
+  O3_NO_MEMORY = 3,
+  O3_BAD_ENGINE = 4   /* an engine o3_open_engine does not know, or that needs a table */
 };
+
+/* How draws are made; every engine draws exactly, they differ in speed and
+   in the stream of draws a seed gives.
+   - O3_ENGINE_DEFAULT: for |h| >= O3_EXPONENTIAL_FROM, y = 1 - E/|h| with E
+     an exponential variate, drawn again while E > 2|h|; below
+     O3_UNIFORM_BELOW, y uniform, accepted with probability exp(|h| (y - 1));
+     between them the tables, where they cover |h| (otherwise as the
+     exponential engine draws it, counted by the outside count).
+   - O3_ENGINE_TABLES: the tables for H0 <= |h| < H_max, exact inversion
+     outside them (counted): the draws of o3tables 0.1, seed for seed.
+   - O3_ENGINE_EXPONENTIAL: no table: the uniform proposal below
+     O3_EXPONENTIAL_ONLY_FROM, the exponential from it. */
+enum { O3_ENGINE_DEFAULT = 0, O3_ENGINE_TABLES = 1, O3_ENGINE_EXPONENTIAL = 2 };
+#define O3_UNIFORM_BELOW 0.125
+#define O3_EXPONENTIAL_FROM 0.5
+#define O3_EXPONENTIAL_ONLY_FROM 0.375
 
 /* Why o3_open failed: its status, the line of the file it names (0 for
    none) and one line of text, "<path>: line <n>: <what>", in which bytes of
@@ -38,13 +57,22 @@ typedef struct o3_error {
 typedef struct o3_table o3_table;
 
 /* Reads the O3.res at path line by line, refuses it at the first line where
-   it does not hold together, and prepares it for drawing. Returns the
-   table, or NULL with *error filled (error may be NULL). Never exits; its
-   memory and time grow with the file's size only. */
+   it does not hold together, and prepares it for drawing with the default
+   engine. Returns the table, or NULL with *error filled (error may be
+   NULL). Never exits; its memory and time grow with the file's size only.
+   An open table is never written by the draws of an o3_stream, so any
+   number of threads may draw from it at once. */
 o3_table *o3_open(const char *path, o3_error *error);
+
+/* The same with the given engine. O3_ENGINE_EXPONENTIAL reads no file: its
+   path must be NULL, and it opens a sampler without a table. */
+o3_table *o3_open_engine(const char *path, int engine, o3_error *error);
 
 /* Releases a table; NULL is allowed. */
 void o3_close(o3_table *t);
+
+/* The engine it was opened with; -1 for NULL. */
+int o3_engine(const o3_table *t);
 
 /* ------------------------------------------------------------------------ */
 /* Random words */
@@ -76,50 +104,89 @@ static inline uint64_t o3_rng_next(o3_rng *rng) {
 double o3_rng_uniform(o3_rng *rng);
 
 /* ------------------------------------------------------------------------ */
-/* Drawing */
+/* Streams: what the draws of one thread change */
 
-/* One y for coupling h, from the built-in generator.
-   - H0 <= h < H_max: from the tables, one word per try and a second for a
-     try its squeeze does not decide;
-   - any other finite h >= 0: by exact inversion of the distribution from
-     one word, counted by o3_outside_count;
-   - h < 0: the draw for -h, negated (an antiferromagnetic coupling);
-   - h not finite, or t NULL: NaN, counted by o3_error_count (t not NULL);
-   - NaN too, and counted, after a million tries without an accepted point,
-     which no source of random words ever needs, and from a generator never
-     seeded (a state of zeros, which gives zeros for ever). */
-double o3_draw(o3_table *t, double h, o3_rng *rng);
+/* Draws whose |h| the engine would have drawn from the tables but the
+   tables did not cover (drawn exactly all the same, by the table-free
+   method), and draws that gave NaN. */
+typedef struct o3_counts {
+  uint64_t outside;
+  uint64_t errors;
+} o3_counts;
 
-/* The same draw from the caller's generator: each uniform(state) gives one
-   word, whose top 53 bits are trunc(u * 2^53). A u outside [0, 1) is taken
-   to the nearest end of it, so it never leads outside the tables; a NaN u
-   makes the draw NaN, counted by o3_error_count. */
+/* A generator and the counts of the draws made from it: one per thread, or
+   one per place of a lattice and sweep (o3_stream_seed_at). The caller owns
+   it; the draws write nothing else. */
+typedef struct o3_stream {
+  o3_rng rng;
+  o3_counts counts;
+} o3_stream;
+
+/* The generator seeded as o3_rng_seed seeds it, the counts zero. */
+void o3_stream_seed(o3_stream *s, uint64_t seed);
+
+/* A generator of its own for each (seed, sweep, place), the counts zero:
+   a simulation that takes the words of each place of each sweep (a plane of
+   a lattice, say) from its own stream draws the same configuration with
+   any number of threads or processes. The state is a hash of all three, so
+   that streams of neighbouring places or sweeps share nothing visible. */
+void o3_stream_seed_at(o3_stream *s, uint64_t seed, uint64_t sweep, uint64_t place);
+
+/* ------------------------------------------------------------------------ */
+/* Drawing. Every draw below: for h < 0 the draw for -h, negated (an
+   antiferromagnetic coupling); for h not finite or t NULL, NaN, counted as
+   an error (t not NULL); NaN too, and counted, after a million tries
+   without an accepted point, which no source of random words ever needs,
+   and from a generator never seeded (a state of zeros, which gives zeros
+   for ever). */
+
+static inline double o3_draw(o3_table *t, double h, o3_rng *rng);
+
+/* One y for coupling h from the stream's generator, its counts in s: the
+   table is only read. */
+static inline double o3_stream_draw(const o3_table *t, double h, o3_stream *s);
+
+/* y[i] for h[i], i < n, each drawn as o3_stream_draw draws it: the fastest
+   way to draw many couplings known at once (one sublattice of a
+   checkerboard sweep). The first tries of up to O3_BATCH couplings are made
+   together and the draws that miss are finished after them, so the words
+   are taken in another order than n calls of o3_stream_draw take them. y
+   may be h itself, the draws replacing the couplings; otherwise the two
+   must not overlap. */
+#define O3_BATCH 64
+void o3_stream_draw_many(const o3_table *t, size_t n, const double *h, double *y,
+                         o3_stream *s);
+
+/* The draws of one thread at a time, counted in the table: o3_draw(t, h,
+   rng) is o3_stream_draw with rng's words and t's counts, o3_draw_many
+   likewise. */
+void o3_draw_many(o3_table *t, size_t n, const double *h, double *y, o3_rng *rng);
+
+/* The draw from the caller's generator, counted in the table. The tables
+   engine takes one uniform u a word, trunc(u * 2^53) in its top 53 bits;
+   the others take a second, whose trunc(u * 2^11) fills the low 11 bits
+   they read too. A u outside [0, 1) is taken to the nearest end of it, so
+   it never leads outside the tables; a NaN u makes the draw NaN, counted. */
 double o3_draw_uniform(o3_table *t, double h, double (*uniform)(void *state),
                        void *state);
 
-/* y[i] for h[i], i < n, each drawn as o3_draw draws it, from the built-in
-   generator: the fastest way to draw many couplings known at once (one
-   sublattice of a checkerboard sweep). The first tries of up to
-   O3_BATCH couplings are made together, their records fetched ahead, and
-   the draws that miss are finished after them; so the words are taken in
-   another order than n calls of o3_draw take them. y may be h itself, the
-   draws replacing the couplings; otherwise the two must not overlap. */
-#define O3_BATCH 64
-void o3_draw_many(o3_table *t, size_t n, const double *h, double *y, o3_rng *rng);
-
-/* The same draw from any source of 64-bit words, of which only the top 53
-   bits are used. */
+/* The same draw from any source of 64-bit words, counted in the table. */
 double o3_draw_words(o3_table *t, double h, uint64_t (*word)(void *state),
                      void *state);
 
-/* Draws since the table was opened whose |h| lay outside [H0, H_max), and
-   draws that gave NaN. Draw from a table in one thread at a time: these
-   counts are plain integers. */
+/* o3_draw and o3_stream_draw as functions the linker sees, for languages
+   that call C but cannot inline it (the Fortran module). */
+double o3_draw_call(o3_table *t, double h, o3_rng *rng);
+double o3_stream_draw_call(const o3_table *t, double h, o3_stream *s);
+
+/* The table's own counts of the draws above (not of the streams'). Draw
+   with these from a table in one thread at a time: they are plain
+   integers. */
 uint64_t o3_outside_count(const o3_table *t);
 uint64_t o3_error_count(const o3_table *t);
 
 /* ------------------------------------------------------------------------ */
-/* What the table holds, as its file says it */
+/* What the table holds, as its file says it (NaN and 0 without a table) */
 
 double o3_h0(const o3_table *t);
 double o3_h_max(const o3_table *t);
@@ -154,8 +221,17 @@ int o3_histogram_of(const o3_table *t, double h);
 double o3_least_surplus(const o3_table *t, int *g, int *k);
 
 /* ------------------------------------------------------------------------ */
-/* The first try, inline for speed. The fields below are filled by o3_open
-   and never changed afterwards; they are the library's, not to be written. */
+/* The first try of a draw, inline for speed. Everything below is the
+   library's: the fields are filled by o3_open and never changed after. */
+
+/* A layer of the exponential's ziggurat: a try at height m < k (m the top
+   53 bits of its word) lies under the density; its point is m * scale. */
+struct o3_layer {
+  uint64_t k;
+  double scale;
+};
+#define O3_LAYERS 256
+extern const struct o3_layer o3_layers[O3_LAYERS];
 
 struct o3_route {  /* couplings below bound go to cell offset + (int)(h / step) */
   double bound;    /* NaN for the last lookup line: never passed */
@@ -178,7 +254,10 @@ struct o3_fast {
 struct o3_private;
 
 struct o3_table {
-  double h0;
+  o3_counts counts;        /* of the draws that take no o3_stream */
+  double exponential_from; /* |h| from it: the exponential */
+  double uniform_below;    /* |h| below it: the uniform proposal */
+  double h0;               /* the tables serve h0 <= |h| < h_max, between those */
   double h_max;
   uint64_t nd;
   const struct o3_route *routes;
@@ -188,73 +267,131 @@ struct o3_table {
   struct o3_private *rest;
 };
 
-/* What the tries after a missed first try need to know of it. */
-typedef struct o3_miss {
-  uint64_t word; /* the first try's word */
-  int64_t cell;  /* its cell, or -1 when h is not drawn from the tables */
-  uint64_t k;    /* its piece in the histogram */
-  uint64_t m;    /* its height in the box, times 2^53 */
-} o3_miss;
-
 #define O3_LOW53 ((UINT64_C(1) << 53) - 1)
+#define O3_LOW11 ((UINT64_C(1) << 11) - 1)
 
-/* Where the first try of a draw for h with one word falls, t an open
-   table: its record, with *miss set for o3_after_miss; NULL when h is not
-   drawn from the tables. The word's top 53 bits w give the piece
-   k = (w * Nd_poi) >> 53 and the height m, the rest. */
-static inline const struct o3_fast *o3_locate(const o3_table *t, double h,
-                                              uint64_t word, o3_miss *miss) {
+/* The cell of the map that serves a: the lookup line's cell, corrected by
+   the cell starts; -1 when the tables do not serve a. */
+static inline int64_t o3_cell_of(const o3_table *t, double a) {
   /* Every field read before the first branch, so that a loop of draws can
      keep them in registers. */
   const struct o3_route *r = t->routes;
   const struct o3_cell *cells = t->cells;
-  const struct o3_fast *fast = t->fast;
   const uint64_t count = t->cell_count;
-  const uint64_t p = (word >> 11) * t->nd;
-  const int inside = h >= t->h0 && h < t->h_max;
   int64_t j;
-  miss->word = word;
-  miss->cell = -1;
-  if (!inside) return NULL;
-  while (h >= r->bound) ++r;
-  /* h * (1 / step) is h / step to within an ulp or two, so its cell is the
+  if (!(a >= t->h0 && a < t->h_max)) return -1;
+  while (a >= r->bound) ++r;
+  /* a * (1 / step) is a / step to within an ulp or two, so its cell is the
      lookup line's or one beside it; the cell's first coupling, exact,
      settles which, without a division on the way to the draw. */
-  j = r->offset + (int64_t)(h * r->inverse);
+  j = r->offset + (int64_t)(a * r->inverse);
   if ((uint64_t)j >= count) j = j < 0 ? 0 : (int64_t)count - 1;
-  if (h < cells[j].start) {
+  if (a < cells[j].start) {
     --j;
-  } else if (h >= cells[j + 1].start) {
+  } else if (a >= cells[j + 1].start) {
     ++j;
   }
-  miss->cell = j;
-  miss->k = p >> 53;
-  miss->m = p & O3_LOW53;
-  return &fast[cells[j].first_record + miss->k];
+  return j;
 }
 
-/* The first try: 1 and *y when it lies under the squeeze of its piece,
-   else 0 with *miss set for o3_after_miss. */
-static inline int o3_first_try(const o3_table *t, double h, uint64_t word,
-                               double *y, o3_miss *miss) {
-  const struct o3_fast *f = o3_locate(t, h, word, miss);
-  double at;
-  if (f == NULL) return 0;
-  at = f->left + (double)miss->m * f->scale;
-  if (at < f[1].left) {
-    *y = at;
-    return 1;
+/* Whether the draw for a >= 0 begins with a try from the tables. */
+static inline int o3_from_tables(const o3_table *t, double a) {
+  return a < t->exponential_from && !(a < t->uniform_below) && a >= t->h0 && a < t->h_max;
+}
+
+/* The first try of the draw for a = |h| with one word: 1 and *y (the draw
+   for a) when it is accepted without further words, else 0. The word's
+   bits by method:
+   - exponential: bits 0-7 choose the layer, the top 53 the height m; a try
+     outside the layer's sure part, or in the base layer's tail, or past 2a,
+     is finished by o3_draw_rest;
+   - uniform: the top 53 bits give y = 2 u - 1 on a grid of 2^-52, bits 0-10
+     the first 11 bits of the uniform v it is accepted with: when
+     v < exp(a (y - 1)) for all such v, accepted; otherwise o3_draw_rest
+     takes a second word for the rest of v;
+   - tables: the top 53 bits choose the piece and the height in its box.
+   A word of 0 is left to o3_draw_rest, which tells it from a generator
+   never seeded. */
+static inline int o3_try(const o3_table *t, double a, uint64_t word, double *y) {
+  if (word == 0) return 0;
+  if (a >= t->exponential_from) {
+    const struct o3_layer *l = &o3_layers[word & (O3_LAYERS - 1)];
+    const uint64_t m = word >> 11;
+    const double e = (double)m * l->scale;
+    /* 2a overflows to infinity for a past DBL_MAX / 2, which still holds
+       every e; a itself infinite is refused. */
+    if (m < l->k && e <= 2.0 * a && a <= 0x1.fffffffffffffp1023) {
+      *y = 1.0 - e / a;
+      return 1;
+    }
+    return 0;
   }
-  return 0;
+  if (a < t->uniform_below) {
+    const double u = (double)(word >> 11) * 0x1p-53;
+    const double z = a * (2.0 - 2.0 * u);
+    /* exp(-z) >= 1 - z, and the last of v's 11 bits below 1 - z keeps all
+       of v there: 1 - z rounds by less than exp(-z) - (1 - z) wherever the
+       comparison could turn on it. */
+    if ((double)((word & O3_LOW11) + 1) * 0x1p-11 <= 1.0 - z) {
+      *y = 2.0 * u - 1.0;
+      return 1;
+    }
+    return 0;
+  }
+  {
+    /* The word's top 53 bits w: piece (w Nd_poi) >> 53, height the rest. */
+    const uint64_t p = (word >> 11) * t->nd;
+    const int64_t j = o3_cell_of(t, a);
+    const struct o3_fast *f;
+    double at;
+    if (j < 0) return 0;
+    f = &t->fast[t->cells[j].first_record + (p >> 53)];
+    at = f->left + (double)(p & O3_LOW53) * f->scale;
+    if (at < f[1].left) {
+      *y = at;
+      return 1;
+    }
+    return 0;
+  }
 }
 
-/* The rest of a draw whose first try missed: further tries from
-   word(state), or the draw outside the tables; NaN for a NULL table.
-   *tries, when tries is not NULL, is increased by the tries made after the
-   first. */
-double o3_after_miss(o3_table *t, double h, const o3_miss *miss,
-                     uint64_t (*word)(void *state), void *state,
-                     uint64_t *tries);
+/* The rest of the draw for h whose first try, with word, o3_try did not
+   accept: further words from word_of(state), counts in *counts; the tries
+   the tables made after the first are added to *tries when it is not
+   NULL. NaN for a NULL table. */
+double o3_draw_rest(const o3_table *t, double h, uint64_t word,
+                    uint64_t (*word_of)(void *state), void *state, o3_counts *counts,
+                    uint64_t *tries);
+
+/* The word source of an o3_rng, for o3_draw_rest. */
+uint64_t o3_rng_word(void *rng);
+
+/* The draw of o3_draw and o3_stream_draw: the first try inline, the rest
+   with a copy of the generator, so that its state can stay in registers
+   between draws. */
+static inline double o3_draw_in(const o3_table *t, double h, o3_rng *rng,
+                                o3_counts *counts) {
+  if (t != NULL) {
+    const uint64_t word = o3_rng_next(rng);
+    double y;
+    if (o3_try(t, h < 0.0 ? -h : h, word, &y)) return h < 0.0 ? -y : y;
+    {
+      o3_rng copy = *rng;
+      y = o3_draw_rest(t, h, word, o3_rng_word, &copy, counts, NULL);
+      *rng = copy;
+    }
+    return y;
+  }
+  return o3_draw_rest(NULL, h, 0, o3_rng_word, rng, NULL, NULL);
+}
+
+static inline double o3_draw(o3_table *t, double h, o3_rng *rng) {
+  return o3_draw_in(t, h, rng, t != NULL ? &t->counts : NULL);
+}
+
+static inline double o3_stream_draw(const o3_table *t, double h, o3_stream *s) {
+  return o3_draw_in(t, h, &s->rng, &s->counts);
+}
 
 #ifdef __cplusplus
 }

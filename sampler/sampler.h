@@ -1,10 +1,11 @@
-// Drawing y in [-1, 1] with density proportional to exp(h*y - h) from the
-// tables of an O3.res file, for any coupling h: the C++ face of the C
-// sampler (o3_sampler.h), whose code it runs, so that C, C++ and Fortran
-// draw alike from one stream of random words.
+// Drawing y in [-1, 1] with density proportional to exp(h*y - h), exactly,
+// for any coupling h: the C++ face of the C sampler (o3_sampler.h), whose
+// code it runs, so that C, C++ and Fortran draw alike from one stream of
+// random words.
 #pragma once
 
 #include <cmath>
+#include <concepts>
 #include <cstdint>
 #include <limits>
 #include <random>
@@ -18,13 +19,14 @@
 
 namespace o3::sampler {
 
-// A file that cannot be read or is not a sound table: what() says which
-// file, the line and what was wrong there.
+// A file that cannot be read or is not a sound table, or an engine that
+// cannot be opened so: what() says which file, the line and what was wrong.
 class table_error : public std::runtime_error {
  public:
   table_error(int status, long line, const std::string& what)
       : std::runtime_error(what), status_(status), line_(line) {}
-  int status() const { return status_; }  // O3_CANNOT_READ, O3_REFUSED, O3_NO_MEMORY
+  // O3_CANNOT_READ, O3_REFUSED, O3_NO_MEMORY, O3_BAD_ENGINE
+  int status() const { return status_; }
   long line() const { return line_; }
 
  private:
@@ -45,8 +47,7 @@ class generator_error : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// A 64-bit word from any uniform random bit generator; the draws use its
-// top 53 bits.
+// A 64-bit word from any uniform random bit generator.
 template <class URBG>
 std::uint64_t word(URBG& g) {
   using result = typename URBG::result_type;
@@ -80,14 +81,50 @@ class generator {
   o3_rng state_;
 };
 
+// What the draws of one thread change: the same generator and the counts
+// of its draws. Any number of threads may draw from one sampler, each with
+// a stream of its own. A uniform random bit generator too.
+class stream {
+ public:
+  using result_type = std::uint64_t;
+  // The words of generator(seed).
+  explicit stream(std::uint64_t seed) { o3_stream_seed(&state_, seed); }
+  // A stream of its own for each place (a plane of a lattice, say) of each
+  // sweep: draws that take the words of each place from its own stream do
+  // not depend on how the places are shared out among threads.
+  stream(std::uint64_t seed, std::uint64_t sweep, std::uint64_t place) {
+    o3_stream_seed_at(&state_, seed, sweep, place);
+  }
+  static constexpr result_type min() { return 0; }
+  static constexpr result_type max() { return std::numeric_limits<result_type>::max(); }
+  result_type operator()() { return o3_rng_next(&state_.rng); }
+  // Draws whose coupling the engine would have taken from the tables but
+  // they did not cover, and draws refused (thrown here, NaN in C).
+  std::uint64_t outside_count() const { return state_.counts.outside; }
+  std::uint64_t error_count() const { return state_.counts.errors; }
+  o3_stream* state() { return &state_; }
+
+ private:
+  o3_stream state_;
+};
+
+// How draws are made (see o3_sampler.h). Every engine is exact: `automatic`
+// is the fastest, `tables` draws the streams of o3tables 0.1, `exponential`
+// needs no table.
+enum class engine : int {
+  automatic = O3_ENGINE_DEFAULT,
+  tables = O3_ENGINE_TABLES,
+  exponential = O3_ENGINE_EXPONENTIAL
+};
+
 class sampler {
  public:
-  // Opens and checks the O3.res at path; throws table_error.
-  explicit sampler(const std::string& path) {
-    o3_error e;
-    table_ = o3_open(path.c_str(), &e);
-    if (table_ == nullptr) throw table_error(e.status, e.line, e.message);
-  }
+  // Opens and checks the O3.res at path for the engine; throws table_error.
+  explicit sampler(const std::string& path, engine how = engine::automatic)
+      : table_(open(path.c_str(), how)) {}
+  // A sampler without a table: engine::exponential (table_error for
+  // another).
+  explicit sampler(engine how) : table_(open(nullptr, how)) {}
   sampler(sampler&& other) noexcept : table_(std::exchange(other.table_, nullptr)) {}
   sampler& operator=(sampler&& other) noexcept {
     std::swap(table_, other.table_);
@@ -97,70 +134,71 @@ class sampler {
   sampler& operator=(const sampler&) = delete;
   ~sampler() { o3_close(table_); }
 
-  // One y for coupling h, one word of rng per try and a second for a try
-  // its squeeze does not decide: from the tables for h in [H0, H_max), by
-  // exact inversion for any other h >= 0 (counted by outside_count),
-  // mirrored for h < 0. Throws coupling_error for h not finite,
-  // generator_error for words that are not random, std::logic_error from a
-  // sampler moved from.
+  // One y for coupling h from any uniform random bit generator, counted in
+  // the sampler: one thread at a time. Mirrored for h < 0. Throws
+  // coupling_error for h not finite, generator_error for words that are not
+  // random, std::logic_error from a sampler moved from.
   template <class URBG>
+    requires(!std::same_as<URBG, stream>)
   double draw(double h, URBG& rng) {
-    o3_miss miss;
+    const std::uint64_t w = word(rng);
     double y;
-    if (o3_first_try(table(), h, word(rng), &y, &miss)) [[likely]] return y;
-    return rest(h, miss, rng, nullptr);
+    if (o3_try(table(), std::fabs(h), w, &y)) [[likely]] return h < 0.0 ? -y : y;
+    return rest(h, w, rng, &table_->counts, nullptr);
   }
 
-  // y[i] for h[i], each drawn as draw() draws it, from the built-in
-  // generator: the fastest way to draw many couplings known at once (one
-  // sublattice of a checkerboard sweep), their first tries made together
-  // and their misses finished after them, so that the generator's words are
-  // taken in another order than by draw(). y may be h itself; otherwise
-  // they must not overlap. Throws coupling_error, before any draw, for an h
-  // that is not finite.
+  // The same from a stream, counted in it: the sampler is only read, so any
+  // number of threads may draw at once, each from its own stream.
+  double draw(double h, stream& s) const {
+    const double y = o3_stream_draw(table(), h, s.state());
+    if (std::isnan(y)) [[unlikely]] refuse(h);
+    return y;
+  }
+
+  // y[i] for h[i], each drawn as draw() draws it: the fastest way to draw
+  // many couplings known at once (one sublattice of a checkerboard sweep),
+  // their first tries made together and their misses finished after them,
+  // so that the words are taken in another order than by draw(). y may be
+  // h itself; otherwise they must not overlap. Throws coupling_error, before
+  // any draw, for an h that is not finite.
   void draw_many(std::span<const double> h, std::span<double> y, generator& rng) {
-    if (y.size() < h.size()) throw std::length_error("o3::sampler: fewer y than h");
-    table();  // throws for a sampler moved from, before any draw
-    for (const double c : h) {
-      if (!std::isfinite(c)) [[unlikely]] {
-        throw coupling_error("o3::sampler: the coupling " + std::to_string(c) +
-                             " is not a finite number");
-      }
-    }
+    check_many(h, y);
     o3_draw_many(table_, h.size(), h.data(), y.data(), rng.state());
-    for (std::size_t i = 0; i < h.size(); ++i) {
-      if (std::isnan(y[i])) [[unlikely]] {
-        throw generator_error("o3::sampler: a million tries without an accepted point: "
-                              "the generator's words are not random");
-      }
-    }
+    refuse_any(y.first(h.size()));
+  }
+  void draw_many(std::span<const double> h, std::span<double> y, stream& s) const {
+    check_many(h, y);
+    o3_stream_draw_many(table_, h.size(), h.data(), y.data(), s.state());
+    refuse_any(y.first(h.size()));
   }
 
   // The draw with the tries the tables made added to *tries (none for a
-  // draw outside them), for measuring the acceptance rate.
+  // draw by another method), for measuring their acceptance rate.
   template <class URBG>
   double draw_counted(double h, URBG& rng, std::uint64_t* tries) {
-    o3_miss miss;
+    const std::uint64_t w = word(rng);
     double y;
-    const bool hit = o3_first_try(table(), h, word(rng), &y, &miss);
-    if (miss.cell >= 0) ++*tries;
-    return hit ? y : rest(h, miss, rng, tries);
+    if (o3_from_tables(table(), std::fabs(h))) ++*tries;
+    if (o3_try(table_, std::fabs(h), w, &y)) return h < 0.0 ? -y : y;
+    return rest(h, w, rng, &table_->counts, tries);
   }
 
   // Not a draw: the first try alone, its point or NaN where it misses, for
   // measuring what the misses cost.
   template <class URBG>
   double first_try(double h, URBG& rng) const {
-    o3_miss miss;
     double y;
-    return o3_first_try(table(), h, word(rng), &y, &miss)
-               ? y
+    return o3_try(table(), std::fabs(h), word(rng), &y)
+               ? (h < 0.0 ? -y : y)
                : std::numeric_limits<double>::quiet_NaN();
   }
 
+  engine how() const { return static_cast<engine>(o3_engine(table())); }
+  // The sampler's own counts: of the draws from a generator, not a stream.
   std::uint64_t outside_count() const { return o3_outside_count(table_); }
   std::uint64_t error_count() const { return o3_error_count(table_); }
 
+  // What the table holds (NaN and 0 without one).
   double H0() const { return o3_h0(table_); }
   double H_max() const { return o3_h_max(table_); }
   double losses() const { return o3_losses(table_); }  // percent
@@ -200,6 +238,13 @@ class sampler {
   o3_table* c_table() { return table_; }
 
  private:
+  static o3_table* open(const char* path, engine how) {
+    o3_error e;
+    o3_table* t = o3_open_engine(path, static_cast<int>(how), &e);
+    if (t == nullptr) throw table_error(e.status, e.line, e.message);
+    return t;
+  }
+
   // The table to draw from; a sampler moved from has none, and the C draw,
   // inline here, would follow its null pointer.
   o3_table* table() const {
@@ -214,18 +259,44 @@ class sampler {
     return word(*static_cast<URBG*>(rng));
   }
 
+  // The rest of a draw whose first try with word w missed. A small
+  // generator is copied for it, so that its state can stay in registers
+  // between draws rather than in memory whose address the rest has taken.
   template <class URBG>
-  double rest(double h, const o3_miss& miss, URBG& rng, std::uint64_t* tries) {
-    const double y = o3_after_miss(table_, h, &miss, &next_word<URBG>, &rng, tries);
-    if (std::isnan(y)) [[unlikely]] {
-      if (!std::isfinite(h)) {
-        throw coupling_error("o3::sampler: the coupling " + std::to_string(h) +
-                             " is not a finite number");
-      }
-      throw generator_error("o3::sampler: a million tries without an accepted point: "
-                            "the generator's words are not random");
+  double rest(double h, std::uint64_t w, URBG& rng, o3_counts* counts, std::uint64_t* tries) {
+    double y;
+    if constexpr (std::is_trivially_copyable_v<URBG> && sizeof(URBG) <= 64) {
+      URBG copy = rng;
+      y = o3_draw_rest(table_, h, w, &next_word<URBG>, &copy, counts, tries);
+      rng = copy;
+    } else {
+      y = o3_draw_rest(table_, h, w, &next_word<URBG>, &rng, counts, tries);
     }
+    if (std::isnan(y)) [[unlikely]] refuse(h);
     return y;
+  }
+
+  [[noreturn]] static void refuse(double h) {
+    if (!std::isfinite(h)) {
+      throw coupling_error("o3::sampler: the coupling " + std::to_string(h) +
+                           " is not a finite number");
+    }
+    throw generator_error("o3::sampler: a million tries without an accepted point: "
+                          "the generator's words are not random");
+  }
+
+  void check_many(std::span<const double> h, std::span<double> y) const {
+    if (y.size() < h.size()) throw std::length_error("o3::sampler: fewer y than h");
+    table();  // throws for a sampler moved from, before any draw
+    for (const double c : h) {
+      if (!std::isfinite(c)) [[unlikely]] refuse(c);
+    }
+  }
+
+  static void refuse_any(std::span<const double> y) {
+    for (const double v : y) {
+      if (std::isnan(v)) [[unlikely]] refuse(0.0);
+    }
   }
 
   o3_table* table_;

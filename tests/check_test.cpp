@@ -54,7 +54,7 @@ using draw_t = std::function<double(double, rng_t&, std::uint64_t*)>;
 
 // H0 = 0, H_max = 2, losses 10 %.
 sampler& small() {
-  static sampler s(o3test::made_table("0 2 10"));
+  static sampler s(o3test::made_table("0 2 10"), o3::sampler::engine::tables);
   return s;
 }
 

@@ -77,10 +77,13 @@ double xorshift_uniform(void* state) {
 }
 
 // What the drivers print, from the C++ library: the built-in generator's
-// words through the library's own draw, then a xorshift64 uniform's.
-std::string library_draws(const std::string& a, const std::string& b, std::uint64_t seed,
-                          int n, const std::vector<double>& hs) {
-  o3::sampler::sampler table[2] = {o3::sampler::sampler(a), o3::sampler::sampler(b)};
+// words through the library's own draw, then a xorshift64 uniform's, then
+// a stream per table drawing all the couplings at once.
+std::string library_draws(o3::sampler::engine how, const std::string& a, const std::string& b,
+                          std::uint64_t seed, int n, const std::vector<double>& hs) {
+  using o3::sampler::sampler;
+  const bool tables = how != o3::sampler::engine::exponential;
+  sampler table[2] = {tables ? sampler(a, how) : sampler(how), tables ? sampler(b, how) : sampler(how)};
   o3::sampler::generator rng(seed);
   std::uint64_t state = 88172645463325252u;
   std::string out;
@@ -94,8 +97,19 @@ std::string library_draws(const std::string& a, const std::string& b, std::uint6
       }
     }
   }
+  std::vector<o3::sampler::stream> streams;
+  for (std::uint64_t t = 0; t < 2; ++t) {
+    streams.emplace_back(seed, 7, t);
+    for (int i = 0; i < n; ++i) {
+      std::vector<double> y(hs.size());
+      table[t].draw_many(hs, y, streams[t]);
+      for (const double v : y) out += hex(v);
+    }
+  }
   return out + "outside " + std::to_string(table[0].outside_count()) + " " +
-         std::to_string(table[1].outside_count()) + "\n";
+         std::to_string(table[1].outside_count()) + " streams " +
+         std::to_string(streams[0].outside_count()) + " " +
+         std::to_string(streams[1].outside_count()) + "\n";
 }
 
 // The number of the first line where two texts differ.
@@ -106,19 +120,34 @@ long first_difference(const std::string& a, const std::string& b) {
 
 TEST_F(Emitted, CAndFortranDrawFromTwoTablesAsTheLibraryBitForBit) {
   // Tables of different ranges; couplings inside both, inside one, outside
-  // both and negative.
+  // both, negative, and on each side of the engines' thresholds.
   const std::string& a = made_table("0 20 10");
   const std::string& b = made_table("2 150 20");
-  const std::vector<double> hs{0.5, 3.0, 19.99, 1.0, 25.0, 149.0, 200.0, -3.0};
-  const std::string args = a + " " + b + " 42 300 0.5 3 19.99 1 25 149 200 -3";
-  const std::string expected = library_draws(a, b, 42, 300, hs);
-  // Outside A: 25, 149, 200; outside B: 0.5, 1, 200; each 300 times a pass.
-  ASSERT_NE(expected.find("outside 1800 1800\n"), std::string::npos);
-  for (const char* driver : {"/c_draws ", "/fortran_draws "}) {
-    SCOPED_TRACE(driver);
-    const result r = run_command(dir_ + driver + args);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(r.out == expected) << "first differing line: " << first_difference(r.out, expected);
+  const std::vector<double> hs{0.5, 3.0, 19.99, 1.0, 25.0, 149.0, 200.0, -3.0, 0.3, 0.01};
+  const std::string couplings = " 42 300 0.5 3 19.99 1 25 149 200 -3 0.3 0.01";
+  using o3::sampler::engine;
+  const struct {
+    engine how;
+    const char* counts;
+  } cases[] = {
+      // Outside A: 25, 149, 200; outside B: 0.5, 1, 200, 0.3, 0.01; each 300
+      // times a pass, two passes and the streams' one.
+      {engine::tables, "outside 1800 3000 streams 900 1500\n"},
+      // Only 0.3 is drawn from the tables, and B does not cover it.
+      {engine::automatic, "outside 0 600 streams 0 300\n"},
+      {engine::exponential, "outside 0 0 streams 0 0\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.how));
+    const std::string expected = library_draws(c.how, a, b, 42, 300, hs);
+    EXPECT_NE(expected.find(c.counts), std::string::npos) << expected.substr(expected.rfind("outside"));
+    for (const char* driver : {"/c_draws ", "/fortran_draws "}) {
+      SCOPED_TRACE(driver);
+      const result r = run_command(dir_ + driver + std::to_string(static_cast<int>(c.how)) + " " +
+                                   a + " " + b + couplings);
+      EXPECT_EQ(r.status, 0);
+      EXPECT_TRUE(r.out == expected) << "first differing line: " << first_difference(r.out, expected);
+    }
   }
 }
 
@@ -128,7 +157,7 @@ TEST_F(Emitted, CAndFortranRefuseADamagedTableNamingTheLine) {
   write_text(bad, with_line(good, 36, "10 12"));
   for (const char* driver : {"/c_draws ", "/fortran_draws "}) {
     SCOPED_TRACE(driver);
-    const result r = run_command(dir_ + driver + bad + " " + bad + " 1 1 1");
+    const result r = run_command(dir_ + driver + "0 " + bad + " " + bad + " 1 1 1");
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.out.find("refused 2: " + bad + ": line 36: map entry 10 -> histogram 12"),
               std::string::npos) << r.out;

@@ -352,7 +352,7 @@ double spread_of(double h) {
 
 TEST(Draws, FollowTheDensityInsideAndOutsideTheTable) {
   // The table serves [1, 12); the rest is drawn by inversion or mirrored.
-  sampler s(made_table("1 12 10"));
+  sampler s(made_table("1 12 10"), o3::sampler::engine::tables);
   o3::sampler::generator rng(11);
   const struct {
     double h;
@@ -380,7 +380,7 @@ TEST(Draws, FollowTheDensityInsideAndOutsideTheTable) {
 // y = -1 at large couplings the form must keep its digits, and near y = 1 at
 // small ones. The reference is the form that keeps them, in long double.
 TEST(Draws, InvertOutsideTheTableToTheLastDigits) {
-  sampler s(made_table("1 12 10"));
+  sampler s(made_table("1 12 10"), o3::sampler::engine::tables);
   const struct {
     double h;
     std::uint64_t top53;  // the word's top 53 bits: u = top53 * 2^-53
@@ -485,7 +485,7 @@ TEST(Draws, FromASamplerMovedFromAreRefused) {
 // A mirrored draw comes from the tables, as the draw for -h does, word for
 // word: its tries count alike.
 TEST(Draws, CountTheTriesOfMirroredDraws) {
-  sampler s(small());
+  sampler s(small(), o3::sampler::engine::tables);
   o3::sampler::generator a(3), b(3);
   std::uint64_t plus = 0, minus = 0;
   for (int i = 1; i < 5000; ++i) {
@@ -498,7 +498,7 @@ TEST(Draws, CountTheTriesOfMirroredDraws) {
 }
 
 TEST(Draws, AreTheSameFromWordsUniformsAndTheGenerator) {
-  sampler s(small());
+  sampler s(small(), o3::sampler::engine::tables);
   o3::sampler::generator a(5);
   o3_rng b;
   o3_rng_seed(&b, 5);
@@ -522,18 +522,20 @@ TEST(Draws, ManyAtOnceAreTheBatchesDrawnOneByOne) {
   std::vector<double> expected(h.size());
   o3_rng r;
   o3_rng_seed(&r, 9);
-  const auto word = [](void* g) { return o3_rng_next(static_cast<o3_rng*>(g)); };
   for (std::size_t from = 0; from < h.size(); from += O3_BATCH) {
     const std::size_t b = std::min<std::size_t>(O3_BATCH, h.size() - from);
-    std::vector<o3_miss> miss(b);
+    std::vector<std::uint64_t> word(b);
     std::vector<int> hit(b);
     for (std::size_t i = 0; i < b; ++i) {
-      hit[i] = o3_first_try(s.c_table(), h[from + i], o3_rng_next(&r), &expected[from + i],
-                            &miss[i]);
+      word[i] = o3_rng_next(&r);
+      double y = 0.0;
+      hit[i] = o3_try(s.c_table(), std::fabs(h[from + i]), word[i], &y);
+      expected[from + i] = h[from + i] < 0.0 ? -y : y;
     }
     for (std::size_t i = 0; i < b; ++i) {
       if (!hit[i]) {
-        expected[from + i] = o3_after_miss(s.c_table(), h[from + i], &miss[i], word, &r, nullptr);
+        expected[from + i] = o3_draw_rest(s.c_table(), h[from + i], word[i], o3_rng_word, &r,
+                                          nullptr, nullptr);
       }
     }
   }

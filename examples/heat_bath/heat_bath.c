@@ -22,9 +22,9 @@ static int needs_table(enum y_method method) {
   return method == Y_TABLES || method == Y_TABLES_COUNTED;
 }
 
-static o3_table *open_table(const char *path) {
+static o3_table *open_table(const char *path, int engine) {
   o3_error error;
-  o3_table *t = o3_open(path, &error);
+  o3_table *t = o3_open_engine(engine == O3_ENGINE_EXPONENTIAL ? NULL : path, engine, &error);
   if (t == NULL) fprintf(stderr, "heat_bath: %s\n", error.message);
   return t;
 }
@@ -43,7 +43,7 @@ static int simulate(const struct options *opt) {
   src.method = opt->method;
   src.table = NULL;
   src.tries = 0;
-  if (needs_table(opt->method) && (src.table = open_table(path)) == NULL) return 1;
+  if (needs_table(opt->method) && (src.table = open_table(path, opt->engine)) == NULL) return 1;
 
   printf("O(3) heat bath: %s, L = %d, beta = %g\n", run->dim == 1 ? "chain" : "cubic lattice",
          run->L, run->beta);
@@ -112,7 +112,7 @@ static int time_draws(const struct options *opt) {
   o3_table *tables[MAX_TABLES];
   int k, status = 0;
   for (k = 0; k < count; ++k) {
-    if ((tables[k] = open_table(paths[k])) == NULL) {
+    if ((tables[k] = open_table(paths[k], opt->engine)) == NULL) {
       while (k > 0) o3_close(tables[--k]);
       return 1;
     }

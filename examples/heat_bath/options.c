@@ -11,7 +11,7 @@
 const char heat_bath_usage[] =
     "usage: heat_bath [--lattice chain|cubic] [--L N] [--beta B] [--therm N] [--sweeps N]\n"
     "                 [--seed N] [--table FILE] [--draw METHOD] [--order ORDER]\n"
-    "                 [--start cold|hot] [--bins N]\n"
+    "                 [--start cold|hot] [--bins N] [--engine ENGINE]\n"
     "       heat_bath --time [--table FILE]... [--beta B] [--sizes L,L...] [--repeats N]\n"
     "                 [--therm N] [--updates N] [--stream-sweeps N] [--seed N]\n"
     "\n"
@@ -29,6 +29,8 @@ const char heat_bath_usage[] =
     "                tables-counted: the same draws, the tries of the tables counted\n"
     "                inversion: exact inversion of the distribution of y\n"
     "                exponential: y = 1 - E/h, E exponential, redrawn while E > 2h\n"
+    "  --engine      of the library's draws: default (the fastest per coupling), tables\n"
+    "                (the tables only, inversion outside them) or exponential (no table)\n"
     "  --order       sequential (memory order) or checkerboard (one parity, then the other;\n"
     "                L even)\n"
     "  --start       cold (all spins along z, the default) or hot (random)\n"
@@ -97,7 +99,7 @@ static int known(const char *name) {
   static const char *const names[] = {
       "--lattice", "--L",     "--beta",  "--therm",   "--sweeps",  "--seed",    "--table",
       "--draw",    "--order", "--start", "--bins",    "--sizes",   "--repeats", "--updates",
-      "--stream-sweeps"};
+      "--stream-sweeps", "--engine"};
   size_t i;
   for (i = 0; i < sizeof names / sizeof names[0]; ++i) {
     if (strcmp(name, names[i]) == 0) return 1;
@@ -149,6 +151,16 @@ static int take(struct options *opt, const char *name, const char *value, char *
     if (y_method_parse(value, &opt->method) != 0 || opt->method == Y_NONE) {
       return fail(message, size,
                   "--draw must be tables, tables-counted, inversion or exponential", value);
+    }
+  } else if (strcmp(name, "--engine") == 0) {
+    if (strcmp(value, "default") == 0) {
+      opt->engine = O3_ENGINE_DEFAULT;
+    } else if (strcmp(value, "tables") == 0) {
+      opt->engine = O3_ENGINE_TABLES;
+    } else if (strcmp(value, "exponential") == 0) {
+      opt->engine = O3_ENGINE_EXPONENTIAL;
+    } else {
+      return fail(message, size, "--engine must be default, tables or exponential", value);
     }
   } else if (strcmp(name, "--order") == 0) {
     if (sweep_order_parse(value, &opt->run.order) != 0) {

@@ -15,6 +15,7 @@ extern "C" {
 struct options {
   struct run_config run;
   enum y_method method;
+  int engine; /* of the tables methods: O3_ENGINE_* */
   const char *tables[MAX_TABLES];
   int table_count; /* 0: O3.res when a table is needed */
   int help;

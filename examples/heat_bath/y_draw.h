@@ -108,8 +108,6 @@ static inline double y_by_exponential(double h, o3_rng *rng) {
 #define Y_DRAW_INLINE inline
 #endif
 
-static inline uint64_t y_rng_word(void *rng) { return o3_rng_next((o3_rng *)rng); }
-
 /* method is passed on its own so that a caller which passes a constant
    gets the switch folded away where this is inlined. */
 static inline double y_draw(struct y_source *src, enum y_method method, double h) {
@@ -117,12 +115,14 @@ static inline double y_draw(struct y_source *src, enum y_method method, double h
   case Y_TABLES:
     return o3_draw(src->table, h, &src->rng);
   case Y_TABLES_COUNTED: {
-    /* The draw of o3_draw in its two parts, the first try inline. */
-    o3_miss miss;
+    /* The draw of o3_draw in its two parts, the tries from the tables
+       counted. */
+    const uint64_t word = o3_rng_next(&src->rng);
     double y;
-    const int hit = o3_first_try(src->table, h, o3_rng_next(&src->rng), &y, &miss);
-    if (miss.cell >= 0) ++src->tries;
-    return hit ? y : o3_after_miss(src->table, h, &miss, y_rng_word, &src->rng, &src->tries);
+    if (o3_from_tables(src->table, fabs(h))) ++src->tries;
+    if (o3_try(src->table, fabs(h), word, &y)) return h < 0.0 ? -y : y;
+    return o3_draw_rest(src->table, h, word, o3_rng_word, &src->rng, &src->table->counts,
+                        &src->tries);
   }
   case Y_INVERSION:
     return y_by_inversion(h, uniform53(&src->rng));

@@ -1,8 +1,11 @@
 /* Draws from two tables as a C simulation would, printing each y as the hex
    digits of its bits, so that the test can compare them with the C++
-   library's: draws A B SEED N h...
-   For each h: N draws from A, then N from B, from the built-in generator;
-   then the same from a xorshift64 uniform; then the outside counts. */
+   library's: draws ENGINE A B SEED N h...
+   ENGINE 0, 1 or 2 (default, tables, exponential; with 2, A and B are not
+   read). For each h: N draws from A, then N from B, from the built-in
+   generator; then the same from a xorshift64 uniform; then, for each
+   table, N rounds of all the h drawn at once from a stream of its own;
+   then the tables' outside counts and the streams'. */
 #include <inttypes.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -28,33 +31,53 @@ static void print(double y) {
 
 int main(int argc, char **argv) {
   o3_table *table[2];
+  o3_stream stream[2];
   o3_error error;
   o3_rng rng;
-  int t, i, a, pass;
-  long n;
-  if (argc < 6) return 2;
+  int engine, t, i, a, pass;
+  long n, k;
+  uint64_t seed;
+  double *h, *y;
+  if (argc < 7) return 2;
+  engine = atoi(argv[1]);
   for (t = 0; t < 2; ++t) {
-    table[t] = o3_open(argv[1 + t], &error);
+    table[t] = o3_open_engine(engine == O3_ENGINE_EXPONENTIAL ? NULL : argv[2 + t], engine,
+                              &error);
     if (table[t] == NULL) {
       printf("refused %d: %s\n", error.status, error.message);
       return 3;
     }
   }
-  o3_rng_seed(&rng, strtoull(argv[3], NULL, 10));
-  n = strtol(argv[4], NULL, 10);
+  seed = strtoull(argv[4], NULL, 10);
+  o3_rng_seed(&rng, seed);
+  n = strtol(argv[5], NULL, 10);
   for (pass = 0; pass < 2; ++pass) {
-    for (a = 5; a < argc; ++a) {
-      const double h = strtod(argv[a], NULL);
+    for (a = 6; a < argc; ++a) {
+      const double c = strtod(argv[a], NULL);
       for (t = 0; t < 2; ++t) {
         for (i = 0; i < n; ++i) {
-          print(pass == 0 ? o3_draw(table[t], h, &rng)
-                          : o3_draw_uniform(table[t], h, xorshift_uniform, NULL));
+          print(pass == 0 ? o3_draw(table[t], c, &rng)
+                          : o3_draw_uniform(table[t], c, xorshift_uniform, NULL));
         }
       }
     }
   }
-  printf("outside %" PRIu64 " %" PRIu64 "\n", o3_outside_count(table[0]),
-         o3_outside_count(table[1]));
+  h = (double *)malloc((size_t)(argc - 6) * sizeof *h);
+  y = (double *)malloc((size_t)(argc - 6) * sizeof *y);
+  if (h == NULL || y == NULL) return 4;
+  for (t = 0; t < 2; ++t) {
+    o3_stream_seed_at(&stream[t], seed, 7, (uint64_t)t);
+    for (k = 0; k < n; ++k) {
+      for (a = 6; a < argc; ++a) h[a - 6] = strtod(argv[a], NULL);
+      o3_stream_draw_many(table[t], (size_t)(argc - 6), h, y, &stream[t]);
+      for (a = 0; a < argc - 6; ++a) print(y[a]);
+    }
+  }
+  printf("outside %" PRIu64 " %" PRIu64 " streams %" PRIu64 " %" PRIu64 "\n",
+         o3_outside_count(table[0]), o3_outside_count(table[1]), stream[0].counts.outside,
+         stream[1].counts.outside);
+  free(h);
+  free(y);
   o3_close(table[0]);
   o3_close(table[1]);
   return 0;

@@ -1,7 +1,10 @@
 ! Draws from two tables as a Fortran simulation would, printing each y as
-! the hex digits of its bits: draws A B SEED N h...
-! For each h: N draws from A, then N from B, from the built-in generator;
-! then the same from a xorshift64 uniform; then the outside counts.
+! the hex digits of its bits: draws ENGINE A B SEED N h...
+! ENGINE 0, 1 or 2 (default, tables, exponential; with 2, A and B are not
+! read). For each h: N draws from A, then N from B, from the built-in
+! generator; then the same from a xorshift64 uniform; then, for each table,
+! N rounds of all the h drawn at once from a stream of its own; then the
+! tables' outside counts and the streams'.
 module xorshift
   use, intrinsic :: iso_fortran_env, only: int64, real64
   implicit none
@@ -20,33 +23,37 @@ end module xorshift
 program draws
   use o3_sampler
   use xorshift
-  use, intrinsic :: iso_fortran_env, only: int64, real64
   use, intrinsic :: ieee_arithmetic, only: ieee_is_nan
   implicit none
   type(o3_table) :: table(2), never
   type(o3_rng) :: rng
-  integer :: status, t, a, pass
+  type(o3_stream) :: stream(2)
+  integer :: status, t, a, pass, engine, count
   integer(int64) :: seed, i, n
   character(len=512) :: arg, message
   real(real64) :: h
+  real(real64), allocatable :: hs(:), ys(:)
 
   ! Drawing from a table that is not open is reported, never a crash.
   if (.not. ieee_is_nan(o3_draw(never, 1.0_real64, rng))) stop 4
+  call get_command_argument(1, arg)
+  read (arg, *) engine
   do t = 1, 2
-    call get_command_argument(t, arg)
-    call o3_open(table(t), arg, status, message)
+    arg = ''
+    if (engine /= o3_engine_exponential) call get_command_argument(1 + t, arg)
+    call o3_open(table(t), arg, status, message, engine)
     if (status /= o3_ok) then
       write (*, '(a, i0, a, a)') 'refused ', status, ': ', trim(message)
       stop 3
     end if
   end do
-  call get_command_argument(3, arg)
-  read (arg, *) seed
   call get_command_argument(4, arg)
+  read (arg, *) seed
+  call get_command_argument(5, arg)
   read (arg, *) n
   call o3_rng_seed(rng, seed)
   do pass = 1, 2
-    do a = 5, command_argument_count()
+    do a = 6, command_argument_count()
       call get_command_argument(a, arg)
       read (arg, *) h
       do t = 1, 2
@@ -60,8 +67,24 @@ program draws
       end do
     end do
   end do
-  write (*, '(a, i0, a, i0)') 'outside ', o3_outside_count(table(1)), ' ', &
-      o3_outside_count(table(2))
+  count = command_argument_count() - 5
+  allocate (hs(count), ys(count))
+  do t = 1, 2
+    call o3_stream_seed_at(stream(t), seed, 7_int64, int(t - 1, int64))
+    do i = 1, n
+      do a = 1, count
+        call get_command_argument(a + 5, arg)
+        read (arg, *) hs(a)
+      end do
+      call o3_draw_many(table(t), hs, ys, stream(t))
+      do a = 1, count
+        call print_bits(ys(a))
+      end do
+    end do
+  end do
+  write (*, '(a, i0, a, i0, a, i0, a, i0)') 'outside ', o3_outside_count(table(1)), ' ', &
+      o3_outside_count(table(2)), ' streams ', stream(1)%counts%outside, ' ', &
+      stream(2)%counts%outside
   call o3_close(table(1))
   call o3_close(table(2))
 

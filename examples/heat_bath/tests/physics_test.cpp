@@ -28,20 +28,26 @@ struct chain_case {
   sweep_order order;
   const char *table; // below tables, for the table methods
   std::uint64_t seed;
+  int engine = O3_ENGINE_DEFAULT;
 };
 
 std::ostream &operator<<(std::ostream &os, const chain_case &c) {
   return os << y_method_name(c.method) << ", " << sweep_order_name(c.order) << ", beta "
-            << c.beta << ", table " << (c.table ? c.table : "-");
+            << c.beta << ", table " << (c.table ? c.table : "-") << ", engine " << c.engine;
 }
 
-run_result simulate(const run_config &config, y_method method, const char *table) {
+std::unique_ptr<o3_table, table_closer> open(const char *table, int engine) {
+  o3_error error;
+  std::unique_ptr<o3_table, table_closer> t(
+      o3_open_engine((tables + "/" + table + "/O3.res").c_str(), engine, &error));
+  if (!t) ADD_FAILURE() << error.message;
+  return t;
+}
+
+run_result simulate(const run_config &config, y_method method, const char *table,
+                    int engine = O3_ENGINE_DEFAULT) {
   std::unique_ptr<o3_table, table_closer> t;
-  if (table != nullptr) {
-    o3_error error;
-    t.reset(o3_open((tables + "/" + table + "/O3.res").c_str(), &error));
-    if (!t) ADD_FAILURE() << error.message;
-  }
+  if (table != nullptr) t = open(table, engine);
   y_source src{method, t.get(), {}, 0};
   run_result result{};
   EXPECT_EQ(run_simulation(&config, &src, &result), 0);
@@ -58,13 +64,13 @@ class Chain : public testing::TestWithParam<chain_case> {};
 TEST_P(Chain, EnergyPerBondIsTheExactOne) {
   const chain_case &c = GetParam();
   const run_config config{1, 1000, c.beta, 100, 4000, c.seed, c.order, 0, 32};
-  const run_result r = simulate(config, c.method, c.table);
+  const run_result r = simulate(config, c.method, c.table, c.engine);
   const double u = chain_energy_per_bond(c.beta);
   EXPECT_LT(std::abs(r.energy.mean - u), 4.0 * r.energy.error)
       << r.energy.mean << " +- " << r.energy.error << " against " << u;
   EXPECT_LT(r.energy.error, 0.01 * std::abs(u));
   EXPECT_EQ(r.errors, 0u);
-  if (c.table != nullptr && std::string(c.table) == "to4") {
+  if (c.table != nullptr && std::string(c.table) == "to4" && c.engine == O3_ENGINE_TABLES) {
     // h = beta |s1 + s2| passes 4 unless the neighbours are almost opposite.
     EXPECT_GT(r.outside, r.updates * 9 / 10);
   } else {
@@ -86,13 +92,16 @@ INSTANTIATE_TEST_SUITE_P(
         chain_case{10.0, Y_EXPONENTIAL, SWEEP_SEQUENTIAL, nullptr, 9},
         // Couplings up to 20 on a table up to 4: the library's draws
         // outside it must be as exact as those inside.
-        chain_case{10.0, Y_TABLES, SWEEP_SEQUENTIAL, "to4", 10},
-        chain_case{10.0, Y_TABLES_COUNTED, SWEEP_CHECKERBOARD, "to4", 11}),
+        chain_case{10.0, Y_TABLES, SWEEP_SEQUENTIAL, "to4", 10, O3_ENGINE_TABLES},
+        chain_case{10.0, Y_TABLES_COUNTED, SWEEP_CHECKERBOARD, "to4", 11, O3_ENGINE_TABLES},
+        chain_case{0.5, Y_TABLES, SWEEP_CHECKERBOARD, "to20", 12, O3_ENGINE_TABLES},
+        chain_case{10.0, Y_TABLES, SWEEP_CHECKERBOARD, "to4", 13}),
     [](const testing::TestParamInfo<chain_case> &test) {
       const chain_case &c = test.param;
       std::string name = std::string(y_method_name(c.method)) + "_" + sweep_order_name(c.order) +
                          "_beta" + std::to_string(static_cast<int>(c.beta * 10)) + "tenths";
       if (c.table != nullptr) name += std::string("_") + c.table;
+      if (c.engine != O3_ENGINE_DEFAULT) name += "_engine" + std::to_string(c.engine);
       for (char &ch : name) {
         if (ch == '-') ch = '_';
       }
@@ -106,9 +115,8 @@ INSTANTIATE_TEST_SUITE_P(
 // density, change the rate long before they show in the energy: a squeeze
 // raised by 1 % shifts it by half a percent at these couplings.
 TEST(ChainTries, AreThoseTheBoxesImply) {
-  o3_error error;
-  std::unique_ptr<o3_table, table_closer> t(o3_open((tables + "/to20/O3.res").c_str(), &error));
-  ASSERT_TRUE(t) << error.message;
+  const auto t = open("to20", O3_ENGINE_TABLES);
+  ASSERT_TRUE(t);
   lattice lat;
   ASSERT_EQ(lattice_init(&lat, 1, 1000), 0);
   y_source src{Y_TABLES_COUNTED, t.get(), {}, 0};
@@ -139,6 +147,7 @@ struct library_case {
   sweep_order order;
   const char *table;
   std::uint64_t seed;
+  o3::sampler::engine engine;
 };
 
 class LibraryChain : public testing::TestWithParam<library_case> {};
@@ -146,28 +155,29 @@ class LibraryChain : public testing::TestWithParam<library_case> {};
 TEST_P(LibraryChain, EnergyPerBondIsTheExactOne) {
   const library_case &c = GetParam();
   const run_config config{1, 1000, c.beta, 100, 4000, c.seed, c.order, 0, 32};
-  o3::sampler::sampler t(tables + "/" + c.table + "/O3.res");
+  o3::sampler::sampler t(tables + "/" + c.table + "/O3.res", c.engine);
   run_result r{};
   ASSERT_TRUE(heat_bath::run_with_library(config, t, &r));
   const double u = chain_energy_per_bond(c.beta);
   EXPECT_LT(std::abs(r.energy.mean - u), 4.0 * r.energy.error)
       << r.energy.mean << " +- " << r.energy.error << " against " << u;
   EXPECT_LT(r.energy.error, 0.01 * std::abs(u));
-  EXPECT_EQ(r.outside > 0, std::string(c.table) == "to4");
+  EXPECT_EQ(r.outside > 0,
+            std::string(c.table) == "to4" && c.engine == o3::sampler::engine::tables);
 }
 
-INSTANTIATE_TEST_SUITE_P(HeatBath, LibraryChain,
-                         testing::Values(library_case{2.0, SWEEP_CHECKERBOARD, "to20", 21},
-                                         library_case{10.0, SWEEP_SEQUENTIAL, "to20", 22},
-                                         library_case{10.0, SWEEP_CHECKERBOARD, "to4", 23}));
+INSTANTIATE_TEST_SUITE_P(
+    HeatBath, LibraryChain,
+    testing::Values(library_case{2.0, SWEEP_CHECKERBOARD, "to20", 21, o3::sampler::engine::automatic},
+                    library_case{10.0, SWEEP_SEQUENTIAL, "to20", 22, o3::sampler::engine::automatic},
+                    library_case{10.0, SWEEP_CHECKERBOARD, "to4", 23, o3::sampler::engine::tables},
+                    library_case{0.5, SWEEP_SEQUENTIAL, "to20", 24, o3::sampler::engine::automatic}));
 
 // The library counts exactly the draws whose h left [H0, H_max): the
 // couplings recorded by the sweeps say how many that must be.
 TEST(ChainOutside, CountIsTheNumberOfCouplingsOutsideTheTable) {
-  o3_error error;
-  std::unique_ptr<o3_table, table_closer> t(
-      o3_open((tables + "/to4/O3.res").c_str(), &error));
-  ASSERT_TRUE(t) << error.message;
+  const auto t = open("to4", O3_ENGINE_TABLES);
+  ASSERT_TRUE(t);
   lattice lat;
   ASSERT_EQ(lattice_init(&lat, 1, 200), 0);
   y_source src{Y_TABLES, t.get(), {}, 0};
