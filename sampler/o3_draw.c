@@ -122,7 +122,7 @@ double o3_draw_words(o3_table *t, double h, uint64_t (*word)(void *), void *stat
   double y;
   if (t == NULL) return O3_NAN;
   first = word(state);
-  if (o3_try(t, fabs(h), first, &y)) return h < 0.0 ? -y : y;
+  if (o3_try(t, h, first, &y)) return y;
   return o3_draw_rest(t, h, first, word, state, &t->counts, NULL);
 }
 
@@ -167,17 +167,23 @@ double o3_draw_uniform(o3_table *t, double h, double (*uniform)(void *), void *s
   return s.not_a_number && y == y ? refused(&t->counts) : y;
 }
 
-/* Words that a draw of many takes from its generator; a state of zeros is
-   refused up front, as a draw of one refuses it at its first word. */
+/* A draw of many from the tables takes the first words of a batch, then
+   finishes its misses, as o3tables 0.1 drew; the table-free methods keep
+   no records to fetch ahead, and draw one after the other. A state of
+   zeros is refused up front, as a draw of one refuses it at its first
+   word. */
 static void draw_many(const o3_table *t, size_t n, const double *h, double *y, o3_rng *rng,
                       o3_counts *counts) {
   size_t from;
+  if (t != NULL && t->rest->engine != O3_ENGINE_TABLES) {
+    for (from = 0; from < n; ++from) y[from] = o3_draw_in(t, h[from], rng, counts);
+    return;
+  }
   for (from = 0; from < n; from += O3_BATCH) {
     const size_t b = n - from < O3_BATCH ? n - from : O3_BATCH;
     uint64_t word[O3_BATCH];
     double hb[O3_BATCH]; /* h kept: y may be h itself */
-    size_t missed[O3_BATCH];
-    size_t misses = 0, i;
+    size_t i;
     if (t == NULL || unseeded(rng)) {
       for (i = 0; i < b; ++i) y[from + i] = t == NULL ? O3_NAN : refused(counts);
       continue;
@@ -186,21 +192,8 @@ static void draw_many(const o3_table *t, size_t n, const double *h, double *y, o
       hb[i] = h[from + i];
       word[i] = o3_rng_next(rng);
     }
-    /* Every first try, then the misses: a miss does not hold up the tries
-       after it. */
     for (i = 0; i < b; ++i) {
-      const double a = fabs(hb[i]);
-      double yi;
-      missed[misses] = i;
-      if (o3_try(t, a, word[i], &yi)) {
-        y[from + i] = hb[i] < 0.0 ? -yi : yi;
-      } else {
-        ++misses;
-      }
-    }
-    for (i = 0; i < misses; ++i) {
-      const size_t at = missed[i];
-      y[from + at] = o3_draw_rest(t, hb[at], word[at], o3_rng_word, rng, counts, NULL);
+      y[from + i] = o3_draw_rest(t, hb[i], word[i], o3_rng_word, rng, counts, NULL);
     }
   }
 }

@@ -9,30 +9,26 @@
 /* The try of o3_try from its first word on, and every try after it: the
    ziggurat's sure part; a point in a layer's wedge kept under e^-x by a
    height from a second word; the tail past r, which is r plus an
-   exponential, kept as an offset while the next try draws that one. */
+   exponential, kept as an offset while the next try draws that one. Each
+   variate is folded into y as o3_fold folds it, or drawn again. */
 double o3_exponential_draw(double a, uint64_t word, struct o3_source *s) {
-  const double most = 2.0 * a;
-  double offset = 0.0;
+  double offset = 0.0, y;
   long n;
   for (n = 0; n < O3_MOST_TRIES_A_DRAW; ++n, word = o3_next(s)) {
     const unsigned i = (unsigned)(word & (O3_LAYERS - 1));
     const uint64_t m = word >> 11;
     const double x = (double)m * o3_layers[i].scale;
-    double e;
-    if (m < o3_layers[i].k) {
-      e = offset + x;
-    } else if (i == 0) {
-      /* Past 2a the tail is cut away whatever follows: a new draw. */
-      offset += o3_tail_start;
-      if (offset > most) offset = 0.0;
-      continue;
-    } else {
-      const double floor = o3_layer_floor[i];
-      const double height = floor + o3_unit(o3_next(s)) * (o3_layer_floor[i + 1] - floor);
-      if (!(height < exp(-x))) continue;
-      e = offset + x;
+    if (m >= o3_layers[i].k) {
+      if (i == 0) {
+        offset += o3_tail_start;
+        continue;
+      } else {
+        const double floor = o3_layer_floor[i];
+        const double height = floor + o3_unit(o3_next(s)) * (o3_layer_floor[i + 1] - floor);
+        if (!(height < exp(-x))) continue;
+      }
     }
-    if (e <= most) return 1.0 - e / a;
+    if (o3_fold(offset + x, a, a, &y)) return y;
     offset = 0.0;
   }
   return O3_NAN;

@@ -100,7 +100,10 @@ struct o3_source {
   uint64_t *tries; /* the tables' tries after the first, when not NULL */
 };
 
-static inline uint64_t o3_next(struct o3_source *s) { return s->word(s->state); }
+/* The built-in generator inline, any other through its function. */
+static inline uint64_t o3_next(struct o3_source *s) {
+  return s->word == o3_rng_word ? o3_rng_next((o3_rng *)s->state) : s->word(s->state);
+}
 
 /* A word's top 53 bits times 2^-53. */
 static inline double o3_unit(uint64_t word) { return (double)(word >> 11) * 0x1p-53; }

@@ -17,6 +17,16 @@
 extern "C" {
 #endif
 
+/* The draw's first try is inline in the caller's loop, where compilers
+   would otherwise weigh its size against one call site alone. */
+#if defined(__GNUC__)
+#define O3_INLINE static inline __attribute__((always_inline))
+#define O3_LIKELY(x) __builtin_expect(!!(x), 1)
+#else
+#define O3_INLINE static inline
+#define O3_LIKELY(x) (x)
+#endif
+
 /* ------------------------------------------------------------------------ */
 /* Opening a table */
 
@@ -87,7 +97,7 @@ typedef struct o3_rng {
 void o3_rng_seed(o3_rng *rng, uint64_t seed);
 
 /* The next 64-bit word. */
-static inline uint64_t o3_rng_next(o3_rng *rng) {
+O3_INLINE uint64_t o3_rng_next(o3_rng *rng) {
   uint64_t *s = rng->s;
   const uint64_t result = ((s[1] * 5) << 7 | (s[1] * 5) >> 57) * 9;
   const uint64_t t = s[1] << 17;
@@ -140,11 +150,11 @@ void o3_stream_seed_at(o3_stream *s, uint64_t seed, uint64_t sweep, uint64_t pla
    and from a generator never seeded (a state of zeros, which gives zeros
    for ever). */
 
-static inline double o3_draw(o3_table *t, double h, o3_rng *rng);
+O3_INLINE double o3_draw(o3_table *t, double h, o3_rng *rng);
 
 /* One y for coupling h from the stream's generator, its counts in s: the
    table is only read. */
-static inline double o3_stream_draw(const o3_table *t, double h, o3_stream *s);
+O3_INLINE double o3_stream_draw(const o3_table *t, double h, o3_stream *s);
 
 /* y[i] for h[i], i < n, each drawn as o3_stream_draw draws it: the fastest
    way to draw many couplings known at once (one sublattice of a
@@ -230,7 +240,7 @@ struct o3_layer {
   uint64_t k;
   double scale;
 };
-#define O3_LAYERS 256
+#define O3_LAYERS 512
 extern const struct o3_layer o3_layers[O3_LAYERS];
 
 struct o3_route {  /* couplings below bound go to cell offset + (int)(h / step) */
@@ -272,7 +282,7 @@ struct o3_table {
 
 /* The cell of the map that serves a: the lookup line's cell, corrected by
    the cell starts; -1 when the tables do not serve a. */
-static inline int64_t o3_cell_of(const o3_table *t, double a) {
+O3_INLINE int64_t o3_cell_of(const o3_table *t, double a) {
   /* Every field read before the first branch, so that a loop of draws can
      keep them in registers. */
   const struct o3_route *r = t->routes;
@@ -295,36 +305,61 @@ static inline int64_t o3_cell_of(const o3_table *t, double a) {
 }
 
 /* Whether the draw for a >= 0 begins with a try from the tables. */
-static inline int o3_from_tables(const o3_table *t, double a) {
+O3_INLINE int o3_from_tables(const o3_table *t, double a) {
   return a < t->exponential_from && !(a < t->uniform_below) && a >= t->h0 && a < t->h_max;
 }
 
-/* The first try of the draw for a = |h| with one word: 1 and *y (the draw
-   for a) when it is accepted without further words, else 0. The word's
-   bits by method:
-   - exponential: bits 0-7 choose the layer, the top 53 the height m; a try
-     outside the layer's sure part, or in the base layer's tail, or past 2a,
-     is finished by o3_draw_rest;
+/* y = 1 - (e/a mod 2) from an exponential variate e >= 0, for a > 0 and
+   finite: e cut at 2a has the law of y; past 2a, e - 2a has the law of e
+   (the exponential has no memory), so e folds back by 2a up to three times,
+   and only a variate of 8a or more, e^-8a of them, leaves no y. The folds
+   are subtracted from e / a, exactly (Sterbenz: t lies within a factor 2
+   of it), so y is within 2^-51 of the exact transform of e; unfolded, it
+   is 1 - e / a rounded once. */
+O3_INLINE int o3_fold(double e, double h, double a, double *y) {
+  const double twice = a + a;
+  double t;
+  /* Taken almost always from a = 1 on: the branch keeps the comparisons
+     below off the way from h to y, and so does the sign, which h carries
+     through the division: sign(h) - e / h is -(1 - e / a) for h < 0, bit
+     for bit. */
+  if (O3_LIKELY(e < twice)) {
+    *y = (h < 0.0 ? -1.0 : 1.0) - e / h;
+    return 1;
+  }
+  t = e / a - (((e >= twice ? 2.0 : 0.0) + (e >= 2.0 * twice ? 2.0 : 0.0)) +
+               (e >= 3.0 * twice ? 2.0 : 0.0));
+  if (t <= 2.0) {
+    *y = h < 0.0 ? t - 1.0 : 1.0 - t;
+    return 1;
+  }
+  return 0;
+}
+
+/* The first try of the draw for h with one word: 1 and *y when it is
+   accepted without further words, else 0, and the draw goes on in
+   o3_draw_rest. The word's bits by method:
+   - exponential: bits 0-7 choose the layer, the top 53 the height m in it;
+     a try outside the layer's sure part, in the base layer's tail, or with
+     a variate of 8a or more is finished by o3_draw_rest;
    - uniform: the top 53 bits give y = 2 u - 1 on a grid of 2^-52, bits 0-10
-     the first 11 bits of the uniform v it is accepted with: when
-     v < exp(a (y - 1)) for all such v, accepted; otherwise o3_draw_rest
-     takes a second word for the rest of v;
-   - tables: the top 53 bits choose the piece and the height in its box.
+     the first 11 bits of the uniform v it is kept with: when every such v
+     lies below exp(a (y - 1)), it is kept; otherwise o3_draw_rest takes a
+     second word for the rest of v;
+   - tables (o3_draw_rest): the top 53 bits choose the piece and the height
+     in its box.
    A word of 0 is left to o3_draw_rest, which tells it from a generator
    never seeded. */
-static inline int o3_try(const o3_table *t, double a, uint64_t word, double *y) {
+O3_INLINE int o3_try(const o3_table *t, double h, uint64_t word, double *y) {
+  const double a = h < 0.0 ? -h : h;
   if (word == 0) return 0;
   if (a >= t->exponential_from) {
     const struct o3_layer *l = &o3_layers[word & (O3_LAYERS - 1)];
     const uint64_t m = word >> 11;
-    const double e = (double)m * l->scale;
-    /* 2a overflows to infinity for a past DBL_MAX / 2, which still holds
-       every e; a itself infinite is refused. */
-    if (m < l->k && e <= 2.0 * a && a <= 0x1.fffffffffffffp1023) {
-      *y = 1.0 - e / a;
-      return 1;
-    }
-    return 0;
+    /* a infinite is refused; 2a and its multiples overflow to infinity
+       only past any e. */
+    return O3_LIKELY(m < l->k) && a <= 0x1.fffffffffffffp1023 &&
+           o3_fold((double)m * l->scale, h, a, y);
   }
   if (a < t->uniform_below) {
     const double u = (double)(word >> 11) * 0x1p-53;
@@ -333,26 +368,11 @@ static inline int o3_try(const o3_table *t, double a, uint64_t word, double *y) 
        of v there: 1 - z rounds by less than exp(-z) - (1 - z) wherever the
        comparison could turn on it. */
     if ((double)((word & O3_LOW11) + 1) * 0x1p-11 <= 1.0 - z) {
-      *y = 2.0 * u - 1.0;
+      *y = h < 0.0 ? 1.0 - 2.0 * u : 2.0 * u - 1.0;
       return 1;
     }
-    return 0;
   }
-  {
-    /* The word's top 53 bits w: piece (w Nd_poi) >> 53, height the rest. */
-    const uint64_t p = (word >> 11) * t->nd;
-    const int64_t j = o3_cell_of(t, a);
-    const struct o3_fast *f;
-    double at;
-    if (j < 0) return 0;
-    f = &t->fast[t->cells[j].first_record + (p >> 53)];
-    at = f->left + (double)(p & O3_LOW53) * f->scale;
-    if (at < f[1].left) {
-      *y = at;
-      return 1;
-    }
-    return 0;
-  }
+  return 0;
 }
 
 /* The rest of the draw for h whose first try, with word, o3_try did not
@@ -366,15 +386,25 @@ double o3_draw_rest(const o3_table *t, double h, uint64_t word,
 /* The word source of an o3_rng, for o3_draw_rest. */
 uint64_t o3_rng_word(void *rng);
 
-/* The draw of o3_draw and o3_stream_draw: the first try inline, the rest
-   with a copy of the generator, so that its state can stay in registers
-   between draws. */
-static inline double o3_draw_in(const o3_table *t, double h, o3_rng *rng,
-                                o3_counts *counts) {
-  if (t != NULL) {
-    const uint64_t word = o3_rng_next(rng);
+/* The draw of o3_draw and o3_stream_draw: the first try inline, and the
+   exponential's tries after a variate past 2|h|, which are frequent for
+   couplings near 1/2; the rest with a copy of the generator, so that its
+   state can stay in registers between draws. */
+O3_INLINE double o3_draw_in(const o3_table *t, double h, o3_rng *rng,
+                           o3_counts *counts) {
+  if (O3_LIKELY(t != NULL)) {
+    uint64_t word = o3_rng_next(rng);
     double y;
-    if (o3_try(t, h < 0.0 ? -h : h, word, &y)) return h < 0.0 ? -y : y;
+    if (O3_LIKELY(o3_try(t, h, word, &y))) return y;
+    if ((h < 0.0 ? -h : h) >= t->exponential_from) {
+      /* A few here; a generator stuck on such words ends in o3_draw_rest's
+         bound on the tries. */
+      int more = 16;
+      while (word != 0 && (word >> 11) < o3_layers[word & (O3_LAYERS - 1)].k && more-- > 0) {
+        word = o3_rng_next(rng);
+        if (o3_try(t, h, word, &y)) return y;
+      }
+    }
     {
       o3_rng copy = *rng;
       y = o3_draw_rest(t, h, word, o3_rng_word, &copy, counts, NULL);
@@ -385,11 +415,11 @@ static inline double o3_draw_in(const o3_table *t, double h, o3_rng *rng,
   return o3_draw_rest(NULL, h, 0, o3_rng_word, rng, NULL, NULL);
 }
 
-static inline double o3_draw(o3_table *t, double h, o3_rng *rng) {
+O3_INLINE double o3_draw(o3_table *t, double h, o3_rng *rng) {
   return o3_draw_in(t, h, rng, t != NULL ? &t->counts : NULL);
 }
 
-static inline double o3_stream_draw(const o3_table *t, double h, o3_stream *s) {
+O3_INLINE double o3_stream_draw(const o3_table *t, double h, o3_stream *s) {
   return o3_draw_in(t, h, &s->rng, &s->counts);
 }
 

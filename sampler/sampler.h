@@ -143,7 +143,7 @@ class sampler {
   double draw(double h, URBG& rng) {
     const std::uint64_t w = word(rng);
     double y;
-    if (o3_try(table(), std::fabs(h), w, &y)) [[likely]] return h < 0.0 ? -y : y;
+    if (o3_try(table(), h, w, &y)) [[likely]] return y;
     return rest(h, w, rng, &table_->counts, nullptr);
   }
 
@@ -179,7 +179,7 @@ class sampler {
     const std::uint64_t w = word(rng);
     double y;
     if (o3_from_tables(table(), std::fabs(h))) ++*tries;
-    if (o3_try(table_, std::fabs(h), w, &y)) return h < 0.0 ? -y : y;
+    if (o3_try(table_, h, w, &y)) return y;
     return rest(h, w, rng, &table_->counts, tries);
   }
 
@@ -188,9 +188,7 @@ class sampler {
   template <class URBG>
   double first_try(double h, URBG& rng) const {
     double y;
-    return o3_try(table(), std::fabs(h), word(rng), &y)
-               ? (h < 0.0 ? -y : y)
-               : std::numeric_limits<double>::quiet_NaN();
+    return o3_try(table(), h, word(rng), &y) ? y : std::numeric_limits<double>::quiet_NaN();
   }
 
   engine how() const { return static_cast<engine>(o3_engine(table())); }

@@ -513,43 +513,45 @@ TEST(Draws, AreTheSameFromWordsUniformsAndTheGenerator) {
   }
 }
 
-// A batch's first tries take the generator's words in order, then its
-// misses are finished in order: the same draws made one by one.
-TEST(Draws, ManyAtOnceAreTheBatchesDrawnOneByOne) {
-  sampler s(small());
+// With the tables, a batch's first tries take the generator's words in
+// order, then its misses are finished in order, as o3tables 0.1 drew; the
+// other engines draw one after the other.
+TEST(Draws, ManyAtOnceAreTheBatchesOrTheDrawsOneByOne) {
+  using o3::sampler::engine;
   std::vector<double> h(3 * O3_BATCH + 7);
   for (std::size_t i = 0; i < h.size(); ++i) h[i] = 0.137 * static_cast<double>(i) - 3.0;
-  std::vector<double> expected(h.size());
-  o3_rng r;
-  o3_rng_seed(&r, 9);
-  for (std::size_t from = 0; from < h.size(); from += O3_BATCH) {
-    const std::size_t b = std::min<std::size_t>(O3_BATCH, h.size() - from);
-    std::vector<std::uint64_t> word(b);
-    std::vector<int> hit(b);
-    for (std::size_t i = 0; i < b; ++i) {
-      word[i] = o3_rng_next(&r);
-      double y = 0.0;
-      hit[i] = o3_try(s.c_table(), std::fabs(h[from + i]), word[i], &y);
-      expected[from + i] = h[from + i] < 0.0 ? -y : y;
-    }
-    for (std::size_t i = 0; i < b; ++i) {
-      if (!hit[i]) {
+  for (const engine how : {engine::tables, engine::automatic, engine::exponential}) {
+    SCOPED_TRACE(static_cast<int>(how));
+    sampler s = how == engine::exponential ? sampler(how) : sampler(small(), how);
+    std::vector<double> expected(h.size());
+    o3_rng r;
+    o3_rng_seed(&r, 9);
+    for (std::size_t from = 0; from < h.size(); from += O3_BATCH) {
+      const std::size_t b = std::min<std::size_t>(O3_BATCH, h.size() - from);
+      if (how != engine::tables) {
+        for (std::size_t i = 0; i < b; ++i) expected[from + i] = o3_draw(s.c_table(), h[from + i], &r);
+        continue;
+      }
+      std::vector<std::uint64_t> word(b);
+      for (std::size_t i = 0; i < b; ++i) word[i] = o3_rng_next(&r);
+      for (std::size_t i = 0; i < b; ++i) {
         expected[from + i] = o3_draw_rest(s.c_table(), h[from + i], word[i], o3_rng_word, &r,
                                           nullptr, nullptr);
       }
     }
+    std::vector<double> y(h.size());
+    o3::sampler::generator g(9);
+    s.draw_many(h, y, g);
+    EXPECT_EQ(y, expected);
+    // In place, the couplings replaced by their draws.
+    std::vector<double> in_place = h;
+    o3::sampler::generator again(9);
+    s.draw_many(in_place, in_place, again);
+    EXPECT_EQ(in_place, expected);
+    std::vector<double> bad = h;
+    bad[100] = std::nan("");
+    EXPECT_THROW(s.draw_many(bad, y, g), o3::sampler::coupling_error);
   }
-  std::vector<double> y(h.size());
-  o3::sampler::generator g(9);
-  s.draw_many(h, y, g);
-  EXPECT_EQ(y, expected);
-  // In place, the couplings replaced by their draws.
-  std::vector<double> in_place = h;
-  o3::sampler::generator again(9);
-  s.draw_many(in_place, in_place, again);
-  EXPECT_EQ(in_place, expected);
-  h[100] = std::nan("");
-  EXPECT_THROW(s.draw_many(h, y, g), o3::sampler::coupling_error);
 }
 
 }  // namespace

@@ -120,7 +120,7 @@ static inline double y_draw(struct y_source *src, enum y_method method, double h
     const uint64_t word = o3_rng_next(&src->rng);
     double y;
     if (o3_from_tables(src->table, fabs(h))) ++src->tries;
-    if (o3_try(src->table, fabs(h), word, &y)) return h < 0.0 ? -y : y;
+    if (o3_try(src->table, h, word, &y)) return y;
     return o3_draw_rest(src->table, h, word, o3_rng_word, &src->rng, &src->table->counts,
                         &src->tries);
   }

@@ -3,7 +3,7 @@
    the equations below, and that this program still writes it as committed.
 
    The density e^-x, x >= 0, is cut at heights 0 = b_0 < b_1 < ... <
-   b_256 = 1 into layers of one area v. Layer i >= 1 is the rectangle
+   b_LAYERS = 1 into layers of one area v. Layer i >= 1 is the rectangle
    [0, w_i] x [b_i, b_(i+1)], w_i = v / (b_(i+1) - b_i); layer 0 is
    [0, w_0] x [0, b_1], w_0 = v / b_1, whose part past the tail start
    r = -log b_1 stands for the tail beyond r, of area b_1 = (w_0 - r) b_1
@@ -22,7 +22,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#define LAYERS 256
+#define LAYERS 512
 
 /* The cuts x_i = -log b_i from a tail start r (x_0 unused); returns how
    far the top layer overshoots 1: positive when r is too small. */
