@@ -15,6 +15,7 @@ module o3_sampler
   public :: o3_open, o3_close, o3_is_open, o3_draw, o3_draw_many, o3_rng_seed, o3_rng_uniform
   public :: o3_outside_count, o3_error_count, o3_h0, o3_h_max
   public :: o3_ok, o3_cannot_read, o3_refused, o3_no_memory
+  public :: int64, real64  ! the kinds of the interface, for 12345_int64 and real(real64)
 
   ! Statuses of o3_open: opened; the path is not a readable regular file;
   ! the file is not a sound table (the message says where); no memory.
