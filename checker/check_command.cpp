@@ -19,6 +19,7 @@
 #include "checker/svg.h"
 #include "checker/text.h"
 #include "common/arguments.h"
+#include "common/directory.h"
 #include "common/escape.h"
 #include "common/staged_file.h"
 #include "sampler/sampler.h"
@@ -174,6 +175,10 @@ int run_check(int argc, char** argv) {
     std::printf("usage: %s\n", check_usage);
     checker::print_options();
     return 0;
+  }
+  if (o && !o->directory.empty() && !enter_directory("check", o->directory)) {
+    std::fprintf(stderr, "usage: %s\n", check_usage);
+    return 2;
   }
   if (!o || !outputs_apart(*o)) {
     std::fprintf(stderr, "usage: %s\n", check_usage);

@@ -57,6 +57,7 @@ std::optional<options> parse_options(int argc, char** argv) {
     }
     if (name == "--svg") o.svg = value;
     if (name == "--data") o.data = value;
+    if (name == "--directory") o.directory = value;
   }
   return o;
 }
@@ -75,6 +76,8 @@ void print_options() {
       "               coupling, their deviations, the loss of every histogram\n"
       "  --at H       the coupling of the picture (the middle of the range)\n"
       "  --data FILE  the numbers behind it as columns, for gnuplot and NumPy\n"
+      "  -C DIR, --directory DIR\n"
+      "               works in DIR: FILE and the outputs are taken from there\n"
       "  -h, --help   prints this text\n"
       "A value may also be written --seed=N. The picture and the data file are\n"
       "written beside their names and renamed over them when complete; neither\n"

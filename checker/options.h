@@ -14,6 +14,7 @@ struct options {
   std::string svg;                // no picture when empty
   std::string data;               // no data file when empty
   std::optional<double> at;       // the middle of the range when absent
+  std::string directory;          // -C: where the paths are taken from; here when empty
   bool help = false;
 };
 

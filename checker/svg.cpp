@@ -97,6 +97,14 @@ void legend(std::FILE* out, double x, double y, const char* colour, const char* 
                "<text x=\"%.1f\" y=\"%.1f\">%s</text>\n", x, y - 9.0, colour, x + 20.0, y, what);
 }
 
+// A curve's entry: a short line, not a filled box, so that no bar of a
+// panel is taken for it.
+void legend_line(std::FILE* out, double x, double y, const char* colour, const char* what) {
+  std::fprintf(out, "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" "
+               "stroke-width=\"1.6\"/><text x=\"%.1f\" y=\"%.1f\">%s</text>\n",
+               x, y - 4.0, x + 14.0, y - 4.0, colour, x + 20.0, y, what);
+}
+
 void horizontal(std::FILE* out, const frame& f, double y, const char* colour, const char* dash) {
   std::fprintf(out, "<line x1=\"%.1f\" y1=\"%.2f\" x2=\"%.1f\" y2=\"%.2f\" stroke=\"%s\" "
                "stroke-dasharray=\"%s\"/>\n", f.left, f.py(y), f.right, f.py(y), colour, dash);
@@ -166,16 +174,17 @@ void density_panel(std::FILE* out, const sampler::sampler& t, double h, int g,
                  "further left the density is below e\u207b\u2078 of its maximum</text>\n",
                  label(left).c_str());
   }
-  legend(out, 110.0, 105.0, red, "density exp(h (y \u2212 1))");
+  legend_line(out, 110.0, 105.0, red, "density exp(h (y \u2212 1))");
   legend(out, 110.0, 125.0, "#d9d9d9", "envelope boxes: height = area / piece width");
   legend(out, 110.0, 145.0, blue, "drawn values, scaled to the density");
 }
 
 // Panel 2: each bin's count against the count the exact law expects, in
 // standard errors of that count (the square root of the expected count, for
-// bins that expect at least 5).
-void deviation_panel(std::FILE* out, double h, const std::vector<double>& counts,
-                     std::size_t n, double left) {
+// bins that expect at least 5), and the check's chi-square of the same draws.
+void deviation_panel(std::FILE* out, double h, const std::vector<double>& drawn,
+                     const std::vector<double>& counts, double left) {
+  const std::size_t n = drawn.size();
   const exact_law law(h);
   const double width = (1.0 - left) / static_cast<double>(picture_bins);
   std::vector<double> z(picture_bins, std::nan(""));
@@ -189,7 +198,7 @@ void deviation_panel(std::FILE* out, double h, const std::vector<double>& counts
     largest = std::max(largest, std::fabs(z[i]));
   }
   const double span = std::ceil(1.1 * largest);
-  const frame f{left, 1.0, -span, span, 90.0, 930.0, 480.0, 650.0};
+  const frame f{left, 1.0, -span, span, 90.0, 930.0, 510.0, 660.0};
   horizontal(out, f, 0.0, "black", "none");
   horizontal(out, f, 2.0, "#888", "4 3");
   horizontal(out, f, -2.0, "#888", "4 3");
@@ -205,10 +214,22 @@ void deviation_panel(std::FILE* out, double h, const std::vector<double>& counts
   std::fprintf(out, "<text x=\"90\" y=\"465\" font-size=\"16\">Deviation of the drawn "
                "values from the exact density, per bin, in standard errors (dashed: "
                "\u00b12)</text>\n");
+  // Of 100 bins of a sound table each lies beyond 3 standard errors with
+  // probability 0.27 %: 1 - 0.9973^100, about one picture in four, has one.
+  legend(out, 90.0, 484.0, blue, "within \u00b13 \u03c3");
+  legend(out, 200.0, 484.0, red, "beyond \u00b13 \u03c3: a bin of a sound table by chance "
+         "with probability 0.27 %, in about one picture in four");
+  std::vector<std::uint64_t> equiprobable(chi_square_bins, 0);
+  for (const double y : drawn) ++equiprobable[law.bin(y, chi_square_bins)];
+  const double chi2 = chi_square(equiprobable);
+  const int df = static_cast<int>(chi_square_bins) - 1;
+  std::fprintf(out, "<text x=\"90\" y=\"501\" font-size=\"12\">chi-square of these draws "
+               "on the check's %zu equiprobable bins: %.2f on %d degrees of freedom, p = %.2g"
+               "</text>\n", chi_square_bins, chi2, df, chi_square_tail(chi2, df));
 }
 
 // Panel 3: the loss of every histogram against its coupling, on a
-// logarithmic axis when the couplings span more than two decades.
+// logarithmic axis when logarithmic_couplings says so.
 void loss_panel(std::FILE* out, const sampler::sampler& t, int g) {
   const int count = t.histogram_count();
   const double asked = t.losses();
@@ -220,7 +241,7 @@ void loss_panel(std::FILE* out, const sampler::sampler& t, int g) {
     H_high = std::max(H_high, t.coupling(i));
     loss_high = std::max(loss_high, t.loss(i));
   }
-  const bool log_x = std::isfinite(H_low) && H_high > 100.0 * H_low;
+  const bool log_x = logarithmic_couplings(H_low, H_high);
   double x0 = log_x ? H_low : std::min(H_low, t.coupling(0));
   if (!(H_high > x0)) H_high = x0 + 1.0;
   if (!log_x) x0 = std::min(x0, 0.0);
@@ -257,6 +278,10 @@ void loss_panel(std::FILE* out, const sampler::sampler& t, int g) {
 
 double window_left(double h) { return h > 4.0 ? 1.0 - 8.0 / h : -1.0; }
 
+bool logarithmic_couplings(double least_positive, double largest) {
+  return std::isfinite(least_positive) && largest > 100.0 * std::max(least_positive, 1.0);
+}
+
 void write_svg(std::FILE* out, const sampler::sampler& t, double h, int g,
                const std::vector<double>& drawn) {
   std::fprintf(out, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -267,7 +292,7 @@ void write_svg(std::FILE* out, const sampler::sampler& t, double h, int g,
   const double left = window_left(h);
   const std::vector<double> counts = counts_of(drawn, left);
   density_panel(out, t, h, g, drawn, counts, left);
-  deviation_panel(out, h, counts, drawn.size(), left);
+  deviation_panel(out, h, drawn, counts, left);
   loss_panel(out, t, g);
   std::fprintf(out, "</svg>\n");
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "common/directory.h"
 #include "common/escape.h"
 #include "common/suggest.h"
 
@@ -50,12 +51,13 @@ std::optional<arguments> parse_arguments(std::string_view command, int argc,
       complain(command, "option " + shown + " takes no value");
       return std::nullopt;
     }
-    std::string_view known;
+    std::string_view known = is_directory_option(name) ? "--directory" : "";
     for (const std::string_view o : options) {
       if (o == name) known = o;
     }
     if (known.empty()) {
       std::vector<std::string_view> names(options.begin(), options.end());
+      names.push_back("--directory");
       names.push_back("--help");
       const std::string_view near = nearest_name(name, names);
       complain(command, "unknown option " + shown +

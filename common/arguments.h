@@ -1,5 +1,6 @@
 // The command line of a subcommand: options with a value, written
-// "--name VALUE" or "--name=VALUE", -h or --help, and at most one file.
+// "--name VALUE" or "--name=VALUE", -C DIR (--directory DIR), -h or --help,
+// and at most one file.
 #pragma once
 
 #include <initializer_list>
@@ -21,7 +22,8 @@ struct arguments {
 };
 
 // Parses the arguments after the subcommand's name against the options
-// that take a value. On a fault returns nothing after one line on stderr,
+// that take a value; -C and --directory, which every subcommand takes, are
+// kept as "--directory". On a fault returns nothing after one line on stderr,
 // "o3tables COMMAND: WHAT", naming the argument with its bytes escaped: an
 // unknown option (with the nearest known one), an option given twice or
 // without its value, a second file.

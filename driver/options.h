@@ -9,24 +9,31 @@
 namespace o3 {
 
 inline constexpr const char* usage_line =
-    "usage: o3tables [--h0 X] [--hmax Y] [--losses P] [--yes] [--keep-losses] [-h|--help] "
-    "[--version] | o3tables check [FILE] [--seed N] [--draws N] [--svg FILE] "
-    "[--at H] [--data FILE] | o3tables emit [--lang c|fortran|all] [--out DIR] [FILE]";
+    "usage: o3tables [-C DIR] [[--h0 X] [--hmax Y] | --lattice L --beta B] [--losses P] [--yes] "
+    "[--keep-losses] [-h|--help] [--version] | o3tables check [-C DIR] [FILE] [--seed N] "
+    "[--draws N] [--svg FILE] [--at H] [--data FILE] | o3tables emit [-C DIR] "
+    "[--lang c|fortran|all] [--out DIR] [FILE]";
 
 struct run_options {
   enum class action { run, help, version, usage_error };
   action what = action::run;
-  // The command line's answer to each question, as typed; the dialogue
-  // judges it like an answer on standard input.
+  // The command line's answer to each question, as typed (H0 and H_max as
+  // --lattice and --beta give them); the dialogue judges it like an answer
+  // on standard input.
   std::optional<std::string> answers[question_count];
-  std::string options[question_count];  // the option that gave each answer
+  // What gave each answer, for its refusal: the option, or "--lattice L
+  // --beta B give H_max".
+  std::string options[question_count];
+  std::string directory;  // -C, --directory: where the run works; here when empty
   std::string error;  // for usage_error: one line naming the argument, escaped
   bool keep_losses = false;  // --keep-losses
 };
 
 // The arguments after the program name (see print_help). --help wins over
-// --version, the first faulty argument over both, an unknown option named
-// with the nearest known one when there is one near enough.
+// --version, the first faulty argument over both, an unknown option or
+// argument named with the nearest known one (a subcommand) when there is one
+// near enough; --lattice and --beta go together, and neither with --h0 or
+// --hmax.
 run_options parse_run_options(int argc, const char* const* argv);
 
 // The usage line, every option, the files and the exit statuses, on stdout.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/directory.h"
 #include "common/run_lock.h"
 #include "driver/dialogue.h"
 #include "driver/files.h"
@@ -69,6 +70,7 @@ int run_tables(int argc, const char* const* argv) {
     case run_options::action::run:
       break;
   }
+  if (!options.directory.empty() && !enter_directory("", options.directory)) return 2;
   if (const int status = lock_directory(); status != 0) return status;
   for (int q = 0; q < question_count; ++q) {
     if (options.answers[q]) {

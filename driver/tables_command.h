@@ -8,8 +8,8 @@ namespace o3 {
 inline constexpr const char* lock_file_name = ".o3tables.lock";
 
 // The arguments after the program name; returns the exit status (2 for a
-// usage error). A refused option value exits with 2, fatal errors and end of
-// input with 1, from inside the run.
+// usage error or a -C DIR that cannot be entered). A refused option value
+// exits with 2, fatal errors and end of input with 1, from inside the run.
 int run_tables(int argc, const char* const* argv);
 
 }  // namespace o3

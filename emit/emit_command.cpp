@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/arguments.h"
+#include "common/directory.h"
 #include "common/escape.h"
 #include "common/staged_file.h"
 #include "emit/sampler_files.h"
@@ -25,6 +26,7 @@ struct emit_options {
   bool fortran = true;
   std::string out = ".";
   std::optional<std::string> file;
+  std::string directory;  // -C
   bool help = false;
 };
 
@@ -35,6 +37,7 @@ std::optional<emit_options> parse(int argc, char** argv) {
   o.file = a->file;
   o.help = a->help;
   if (const std::string* out = a->value("--out")) o.out = *out;
+  if (const std::string* directory = a->value("--directory")) o.directory = *directory;
   if (const std::string* lang = a->value("--lang")) {
     if (*lang != "c" && *lang != "fortran" && *lang != "all") {
       refuse_value("emit", "--lang", *lang, "the languages are c, fortran or all");
@@ -57,6 +60,8 @@ void print_help() {
       "options:\n"
       "  --lang L     c, fortran or all (all; fortran needs the C files too)\n"
       "  --out DIR    the directory to write them in, made if missing (.)\n"
+      "  -C DIR, --directory DIR\n"
+      "               works in DIR: FILE and --out are taken from there\n"
       "  -h, --help   prints this text\n"
       "A value may also be written --out=DIR. Each file is written beside its\n"
       "name; all are renamed over the old ones only when every one is complete,\n"
@@ -127,7 +132,7 @@ int run_emit(int argc, char** argv) {
     print_help();
     return 0;
   }
-  if (!o) {
+  if (!o || (!o->directory.empty() && !enter_directory("emit", o->directory))) {
     std::fprintf(stderr, "usage: %s\n", emit_usage);
     return 2;
   }

@@ -6,7 +6,7 @@ namespace o3 {
 
 // The usage printed on a usage error, and held in the tool's usage line.
 inline constexpr const char* emit_usage =
-    "o3tables emit [--lang c|fortran|all] [--out DIR] [FILE]";
+    "o3tables emit [-C DIR] [--lang c|fortran|all] [--out DIR] [FILE]";
 
 // Runs the subcommand with the arguments after "emit": writes o3_sampler.h
 // and o3_sampler.c (C99), and for fortran or all o3_sampler.f90, into DIR

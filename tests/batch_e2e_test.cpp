@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 
 #include "checker/check_command.h"
 #include "driver/options.h"
@@ -148,6 +149,70 @@ TEST(BatchE2e, HelpVersionAndAUsageError) {
       EXPECT_EQ(t.out, "");
     }
   }
+}
+
+// -C DIR: the run's files, its lock included, are in DIR and nowhere else;
+// a DIR that cannot be entered stops the run before it writes anything.
+TEST(BatchE2e, TheRunWorksInTheDirectoryNamed) {
+  const std::vector<std::string> answers = {"--h0", "0", "--hmax", "0.2", "--losses", "10", "--yes"};
+  tool_run plain, t;
+  plain.run("", answers);
+  ASSERT_EQ(plain.status, 0);
+  std::filesystem::create_directory(t.dir() + "/run");
+  t.put("a file", "");
+  std::vector<std::string> args = {"-C", "run"};
+  args.insert(args.end(), answers.begin(), answers.end());
+  t.run("", args);
+  EXPECT_EQ(t.status, 0) << t.err;
+  EXPECT_EQ(t.out, plain.out);
+  EXPECT_EQ(t.err, "");
+  EXPECT_EQ(t.files(), (std::vector<std::string>{"a file", "run"}));
+  for (const std::string& name : plain.files()) {
+    EXPECT_EQ(t.file("run/" + name), plain.file(name)) << name;
+  }
+  const struct { std::vector<std::string> args; std::string err; } refused[] = {
+      {{"-C", "missing", "--h0=0"}, "o3tables: cannot work in 'missing': No such file or directory\n"},
+      {{"--h0=0", "--directory=a file"}, "o3tables: cannot work in 'a file': Not a directory\n"},
+      {{"--directory", "run\x1b"}, "o3tables: cannot work in 'run\\x1b': No such file or directory\n"}};
+  for (const auto& r : refused) {
+    SCOPED_TRACE(r.err);
+    t.run("0\n0.2\n10\n1\n", r.args);
+    EXPECT_EQ(t.status, 2);
+    EXPECT_EQ(t.out, "");
+    EXPECT_EQ(t.err, r.err);
+    EXPECT_EQ(t.files(), (std::vector<std::string>{"a file", "run"}));
+  }
+  // The lock is DIR's: a run there holds it against one started elsewhere.
+  tool_run first(t.dir() + "/run");
+  first.start();
+  ASSERT_TRUE(first.wait_for(questions[0].prompt));
+  t.run("", args);
+  EXPECT_EQ(t.status, 1);
+  EXPECT_EQ(t.err, "o3tables: another table run is under way in this directory "
+                   "(it holds .o3tables.lock): this one stops\n");
+  first.finish("0\n0.2\n10\n1\n");
+  EXPECT_EQ(first.status, 0);
+}
+
+// --lattice and --beta give the answers 0 and H_max typed: the same bytes;
+// an H_max the dialogue refuses is refused as an option value is, named by
+// the options that gave it.
+TEST(BatchE2e, LatticeAndBetaGiveTheRangeOfTheSimulation) {
+  tool_run typed, batch;
+  typed.run("", {"--h0", "0", "--hmax", "4.158001", "--losses", "10", "--yes"});
+  batch.run("", {"--lattice", "cubic", "--beta", "0.693", "--losses", "10", "--yes"});
+  ASSERT_EQ(batch.status, 0) << batch.err;
+  EXPECT_EQ(batch.out, typed.out);
+  ASSERT_EQ(batch.files(), typed.files());
+  for (const std::string& name : typed.files()) EXPECT_EQ(batch.file(name), typed.file(name)) << name;
+  const std::string bound =
+      "H_max must be <= 3200: larger ranges reach couplings whose histograms cannot be computed\n";
+  tool_run t;
+  t.run("", {"--lattice", "square", "--beta", "800.5", "--losses", "10", "--yes"});
+  EXPECT_EQ(t.status, 2);
+  EXPECT_TRUE(t.out.ends_with(questions[0].prompt + questions[1].prompt + "!!! " + bound)) << t.out;
+  EXPECT_EQ(t.err, "o3tables: --lattice square --beta 800.5 give H_max '3202.000001' refused: " + bound);
+  EXPECT_TRUE(t.files().empty());
 }
 
 }  // namespace

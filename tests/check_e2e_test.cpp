@@ -100,8 +100,9 @@ TEST_F(CheckTool, SaysHowTheLossesCameOutInItsReportDataAndPicture) {
   EXPECT_NE(rows[1][0][8], "nan");
   const std::string svg = r.file("p.svg");
   EXPECT_NE(svg.find("in standard errors"), std::string::npos);
-  // Couplings from 0.04 to 20.48 span more than two decades.
-  EXPECT_NE(svg.find("(logarithmic; H = 0 on the left edge)"), std::string::npos);
+  // Couplings from 0 to 20.48, a simulation's: on a linear axis.
+  EXPECT_NE(svg.find(">coupling H of the histogram</text>"), std::string::npos);
+  EXPECT_NE(svg.find("chi-square of these draws"), std::string::npos);
   EXPECT_NE(svg.find("1 above the losses asked"), std::string::npos);
 }
 

@@ -1,14 +1,19 @@
-// Unit tests of the checker's statistics, on tables the tool makes.
+// Unit tests of the checker's statistics and picture, on tables the tool makes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "checker/statistics.h"
+#include "checker/svg.h"
 #include "sampler/sampler.h"
 #include "tests/made_tables.h"
+#include "tests/tool_runner.h"
 
 namespace {
 
@@ -112,6 +117,63 @@ TEST(Statistics, FailsAWrongSampler) {
     if (c.acceptance_fails) {
       EXPECT_LT(r.acceptance_p, level) << r.acceptance;
     }
+  }
+}
+
+// A logarithmic coupling axis only where a linear one would squeeze the
+// couplings a simulation uses: beyond 100 times max(1, least above 0).
+TEST(Picture, LossAxisIsLogarithmicOnlyForWideRanges) {
+  const double none = std::numeric_limits<double>::infinity();  // no coupling above 0
+  const struct { double least, largest; bool logarithmic; } rows[] = {
+      {0.04, 4.2, false},    // [0, 4.16], losses 10: 105 times the least, but linear
+      {0.04, 20.5, false},   // [0, 20]
+      {0.04, 100.0, false},  // exactly 100 times 1
+      {0.04, 100.5, true},
+      {0.04, 3300.0, true},  // [0, 3200]
+      {100.0, 3300.0, false},
+      {5.0, 501.0, true},
+      {none, 0.0, false}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.least << " to " << r.largest);
+    EXPECT_EQ(o3::checker::logarithmic_couplings(r.least, r.largest), r.logarithmic);
+  }
+}
+
+// The picture states the chi-square of its own draws on the check's
+// equiprobable bins, and paints red the bins beyond 3 standard errors.
+TEST(Picture, ShowsTheChiSquareOfItsDrawsAndMarksFarBins) {
+  const sampler& s = small();
+  const double h = 0.5;
+  const double floor = std::exp(-2.0 * h);
+  // 10 draws at the middle of each equiprobable bin: chi-square 0, p = 1.
+  std::vector<double> even;
+  for (int i = 0; i < 100; ++i) {
+    const double u = (i + 0.5) / 100.0;
+    even.insert(even.end(), 10, 1.0 + std::log(u * (1.0 - floor) + floor) / h);
+  }
+  // All 1000 in the last bin: (1000 - 10)^2 / 10 + 99 * 10 = 99000.
+  const std::vector<double> piled(1000, 1.0);
+  const struct { const std::vector<double>* drawn; const char* chi2; bool red; } rows[] = {
+      {&even, "0.00 on 99 degrees of freedom, p = 1</text>", false},
+      {&piled, "99000.00 on 99 degrees of freedom, p = 0</text>", true}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.chi2);
+    std::FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    o3::checker::write_svg(f, s, h, s.histogram_of(h), *r.drawn);
+    std::string svg(static_cast<std::size_t>(std::ftell(f)), '\0');
+    std::rewind(f);
+    ASSERT_EQ(std::fread(svg.data(), 1, svg.size(), f), svg.size());
+    std::fclose(f);
+    EXPECT_NE(svg.find("chi-square of these draws on the check's 100 equiprobable bins: " +
+                       std::string(r.chi2)), std::string::npos);
+    // A bar is a line of its own; the legend's red box is followed by its text.
+    int red_bars = 0;
+    for (const std::string& line : o3test::lines_of(svg)) {
+      red_bars += line.starts_with("<rect ") && line.ends_with("fill=\"#c62828\"/>") ? 1 : 0;
+    }
+    EXPECT_EQ(red_bars > 0, r.red) << red_bars;
+    EXPECT_NE(svg.find("beyond \u00b13 \u03c3: a bin of a sound table by chance"), std::string::npos);
   }
 }
 

@@ -1,4 +1,4 @@
-// A project of its own that takes the sampler library with add_subdirectory
+// A project of its own that takes the o3tables project with add_subdirectory
 // draws from a table the tool wrote.
 #include <gtest/gtest.h>
 

@@ -26,8 +26,8 @@ TEST(SubcommandsE2e, TakeHelpAndSayWhatIsWrongWithAnArgument) {
     int status;
     std::string out, err;  // the start of stdout, a line of stderr
   } rows[] = {
-      {"check -h", {"check", "-h"}, 0, "usage: o3tables check [FILE]", ""},
-      {"emit --help", {"emit", "--help"}, 0, "usage: o3tables emit [--lang", ""},
+      {"check -h", {"check", "-h"}, 0, "usage: o3tables check [-C DIR] [FILE]", ""},
+      {"emit --help", {"emit", "--help"}, 0, "usage: o3tables emit [-C DIR] [--lang", ""},
       {"a value after =", {"check", "--draws=999"}, 2, "",
        "o3tables check: --draws '999' refused: the draws per coupling are a whole number "
        "from 1000 to 100000000\n"},
@@ -165,6 +165,49 @@ TEST(SubcommandsE2e, EmitReplacesAllItsFilesOrNone) {
   EXPECT_EQ(t.status, 1);
   EXPECT_EQ(t.err, "o3tables emit: cannot write './o3_sampler.c': No space left on device\n");
   EXPECT_EQ(t.file("o3_sampler.h"), "old header\n");
+}
+
+// -C DIR, after the subcommand or before it as git takes it: the table,
+// the outputs and --out are taken from DIR.
+TEST(SubcommandsE2e, WorkInTheDirectoryNamed) {
+  tool_run t;
+  fs::create_directory(t.dir() + "/sub");
+  std::vector<std::string> make = {"-C", "sub"};
+  make.insert(make.end(), short_run.begin(), short_run.end());
+  t.run("", make);
+  ASSERT_EQ(t.status, 0) << t.err;
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;  // a line of each
+    std::vector<std::string> made;  // files then in sub/
+  } rows[] = {
+      {{"check", "-C", "sub", "--draws", "1000", "--svg", "p.svg"}, 0, "O3.res: passes every check\n",
+       "", {"p.svg"}},
+      {{"-C", "sub", "check", "--draws=1000", "--data", "d.dat"}, 0, "data: d.dat, ", "", {"d.dat"}},
+      {{"--directory=sub", "emit", "--lang", "c", "O3.res"}, 0, "wrote ./o3_sampler.c\n", "",
+       {"o3_sampler.c", "o3_sampler.h"}},
+      {{"emit", "--out", "src", "--directory", "sub"}, 0, "wrote src/o3_sampler.f90\n", "", {"src"}},
+      {{"check", "-C", "none"}, 2, "",
+       "o3tables check: cannot work in 'none': No such file or directory\n", {}},
+      {{"-C", "sub", "emit", "-C", "sub"}, 2, "", "o3tables emit: option '-C' given twice\n", {}},
+      {{"check", "--directroy", "sub"}, 2, "",
+       "o3tables check: unknown option '--directroy' (did you mean --directory?)\n", {}}};
+  std::vector<std::string> expected = {"O3.res", "temp1.tmp", "temp2.tmp"};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.args[0] + " " + r.args[1]);
+    t.run("", r.args);
+    EXPECT_EQ(t.status, r.status) << t.err;
+    EXPECT_NE(t.out.find(r.out), std::string::npos) << t.out;
+    EXPECT_NE(t.err.find(r.err), std::string::npos) << t.err;
+    EXPECT_EQ(t.files(), std::vector<std::string>{"sub"});
+    expected.insert(expected.end(), r.made.begin(), r.made.end());
+    std::sort(expected.begin(), expected.end());
+    std::vector<std::string> in_sub;
+    for (const auto& e : fs::directory_iterator(t.dir() + "/sub")) in_sub.push_back(e.path().filename());
+    std::sort(in_sub.begin(), in_sub.end());
+    EXPECT_EQ(in_sub, expected);
+  }
 }
 
 }  // namespace
