@@ -43,6 +43,19 @@ class CheckTool : public testing::Test {
     return 0;
   }
 
+  // A record "g H Nd_poi loss a" with its boxes scaled by `by` and its
+  // loss changed to agree.
+  static void boxes_scaled(std::string& record, double by) {
+    int g = 0, nd = 0;
+    char H[32];
+    double loss = 0.0, area = 0.0;
+    ASSERT_EQ(std::sscanf(record.c_str(), "%d %31s %d %lf %lf", &g, H, &nd, &loss, &area), 5);
+    char scaled[120];
+    std::snprintf(scaled, sizeof scaled, "%d %s %d %f %20.16e", g, H, nd,
+                  ((1.0 + loss / 100.0) * by - 1.0) * 100.0, area * by);
+    record = scaled;
+  }
+
   // Writes the table with its lines changed by `damage` as bad.res.
   static void write_damaged(const std::function<void(std::vector<std::string>&)>& damage) {
     std::vector<std::string> l = lines_;
@@ -72,8 +85,8 @@ TEST_F(CheckTool, PassesTheToolsOwnTableAndDrawsItsPicture) {
 TEST_F(CheckTool, SaysHowTheLossesCameOutInItsReportDataAndPicture) {
   const tool_run& r = run({"check", "--draws", "20000", "--data", "d.dat", "--svg", "p.svg"});
   EXPECT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_NE(r.out.find("losses: warning: 1 of 77 histograms above the 10 % asked; the "
-                       "largest 10.123163 % (histogram 58 at H = 8.44), the mean "),
+  EXPECT_NE(r.out.find("\nlosses: warning: 1 of 77 histograms above the 10 % asked; the "
+                       "largest 10.123163 % (histogram 58 at H = 8.44), the mean 2.93 %\n"),
             std::string::npos) << r.out;
   EXPECT_NE(r.out.find("data: d.dat, 77 histograms and 20 test couplings"), std::string::npos);
   // Two blocks of twelve columns: the histograms, their statistics nan, and
@@ -103,6 +116,42 @@ TEST_F(CheckTool, SaysHowTheLossesCameOutInItsReportDataAndPicture) {
   // Couplings from 0.04 to 20.48 span more than two decades.
   EXPECT_NE(svg.find("(logarithmic; H = 0 on the left edge)"), std::string::npos);
   EXPECT_NE(svg.find("1 above the losses asked"), std::string::npos);
+}
+
+// The losses line whole, its count, largest and mean from every histogram:
+// the losses of the records sum to 225.257761 (a mean of 2.93 %).
+TEST_F(CheckTool, SummarizesTheLossesOfEveryHistogram) {
+  const struct {
+    const char* name;
+    std::function<void(std::vector<std::string>&)> damage;
+    const char* line;
+  } cases[] = {
+      {"as made", [](auto&) {},
+       "losses: warning: 1 of 77 histograms above the 10 % asked; the largest 10.123163 % "
+       "(histogram 58 at H = 8.44), the mean 2.93 %"},
+      // Its loss 0.1 % made 20.12 %: (1.001 * 1.2 - 1) * 100, the mean
+      // (225.257761 + 20.02) / 77.
+      {"histogram 0 the largest", [](auto& l) { boxes_scaled(l[line_of("0", 5)], 1.2); },
+       "losses: warning: 2 of 77 histograms above the 10 % asked; the largest 20.12 % "
+       "(histogram 0 at H = 0), the mean 3.19 %"},
+      // Histogram 0 at 10.123163 % too: the first of the largest is named;
+      // the mean (225.257761 - 0.1 + 10.123163) / 77.
+      {"two largest", [](auto& l) { boxes_scaled(l[line_of("0", 5)], 1.10123163 / 1.001); },
+       "losses: warning: 2 of 77 histograms above the 10 % asked; the largest 10.123163 % "
+       "(histogram 0 at H = 0), the mean 3.06 %"},
+      // Asked for exactly the loss of histogram 58.
+      {"the largest loss the one asked",
+       [](auto& l) { l[0] = "-> O(3) with H0=0.000000 -> H_max=20.000000 and loss=10.123163%"; },
+       "losses: every histogram at or below the 10.123163 % asked; the largest 10.123163 % "
+       "(histogram 58), the mean 2.93 %"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    write_damaged(c.damage);
+    const tool_run& r = run({"check", "bad.res", "--draws", "2000"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find(std::string("\n") + c.line + "\n"), std::string::npos) << r.out;
+  }
 }
 
 TEST_F(CheckTool, RejectsDamagedTablesNamingTheFault) {
