@@ -194,6 +194,26 @@ TEST_F(CheckTool, ReportsACutFileByLineAndWhatIsNotAFile) {
   EXPECT_EQ(run({"check", "--seed", "x"}).status, 2);
 }
 
+// The picture's coupling must be one the table serves: [H0, H_max).
+TEST_F(CheckTool, DrawsThePictureOnlyInsideTheTable) {
+  const struct {
+    const char* at;
+    int status;
+    const char* said;  // on stderr, or the picture's line on stdout
+  } cases[] = {
+      {"0", 0, "picture: p.svg at h = 0 (histogram 0)\n"},
+      {"19.999999", 0, "picture: p.svg at h = 19.999999 (histogram 75)\n"},
+      {"20", 2, "o3tables check: --at '20' refused: outside [0, 20) of O3.res\n"},
+      {"-1e-7", 2, "o3tables check: --at '-1e-07' refused: outside [0, 20) of O3.res\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.at);
+    const tool_run& r = run({"check", "--draws", "1000", "--svg", "p.svg", "--at", c.at});
+    EXPECT_EQ(r.status, c.status) << r.out << r.err;
+    EXPECT_NE((c.status == 0 ? r.out : r.err).find(c.said), std::string::npos) << r.out << r.err;
+  }
+}
+
 // Couplings so large that the usual search cannot finish the histograms
 // next to the top of the range: every run finishes, and its table passes.
 TEST(LargeCouplings, RunsFinishAndTheirTablesPass) {
