@@ -603,6 +603,8 @@ TEST(Draws, InvertOutsideTheTableToTheLastDigits) {
     double h;
     std::uint64_t top53;  // the word's top 53 bits: u = top53 * 2^-53
   } cases[] = {{20.0, 9}, {20.0, std::uint64_t{1} << 52}, {35.0, 1}, {1e4, 3},
+               // u = 0 where exp(-2h) underflows: log(0) is -inf, y is -1.
+               {400.0, 0},
                {-1e-3, 5}, {-1e-3, (std::uint64_t{1} << 53) - 7}, {-0.49, 12345},
                // Subnormal couplings, whose products would keep a few bits.
                {5e-324, 2702159776422297}, {-3e-320, 6305039478318694},
