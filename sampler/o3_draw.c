@@ -75,9 +75,7 @@ static double draw_from(const o3_table *t, double a, uint64_t word, struct o3_so
   if (a < t->uniform_below) return o3_uniform_draw(a, word, s);
   if (a >= t->h0 && a < t->h_max) return from_tables(t, a, word, s);
   if (counts != NULL) ++counts->outside;
-  if (t->rest->engine == O3_ENGINE_TABLES) return inversion(a, word);
-  return a < O3_EXPONENTIAL_ONLY_FROM ? o3_uniform_draw(a, word, s)
-                                      : o3_exponential_draw(a, word, s);
+  return inversion(a, word);
 }
 
 static int unseeded(const o3_rng *rng) {

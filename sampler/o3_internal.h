@@ -25,6 +25,7 @@
 #define O3_MAX_MAP_ENTRIES 100000
 #define O3_MAX_LOOKUP_LINES 99
 #define O3_MAX_LINE 255        /* bytes of a line, its line end not counted */
+#define O3_READ_BUFFER 65536   /* bytes the reader takes from the file at a time */
 
 /* A lookup line: couplings below bound (and not below the bound before)
    go to map index base + (int)(h / step). */

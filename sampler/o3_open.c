@@ -35,12 +35,9 @@ void o3_set_engine(o3_table *t, int engine) {
   if (engine == O3_ENGINE_TABLES) {
     t->exponential_from = O3_INFINITY;
     t->uniform_below = 0.0;
-  } else if (engine == O3_ENGINE_EXPONENTIAL) {
-    t->exponential_from = O3_EXPONENTIAL_ONLY_FROM;
-    t->uniform_below = O3_EXPONENTIAL_ONLY_FROM;
   } else {
     t->exponential_from = O3_EXPONENTIAL_FROM;
-    t->uniform_below = O3_UNIFORM_BELOW;
+    t->uniform_below = O3_EXPONENTIAL_FROM;
   }
 }
 
@@ -51,7 +48,7 @@ static o3_table *without_memory(o3_table *t, const char *path, o3_error *error) 
 }
 
 /* A sampler without a table: no coupling is in the tables' range. */
-static o3_table *open_without_table(o3_error *error) {
+static o3_table *open_without_table(int engine, o3_error *error) {
   o3_table *t = (o3_table *)calloc(1, sizeof *t);
   if (t != NULL) t->rest = (struct o3_private *)calloc(1, sizeof *t->rest);
   if (t == NULL || t->rest == NULL) return without_memory(t, "(no table)", error);
@@ -61,7 +58,7 @@ static o3_table *open_without_table(o3_error *error) {
   t->rest->file.h_max = O3_NAN;
   t->rest->file.losses = O3_NAN;
   t->rest->surplus = O3_NAN;
-  o3_set_engine(t, O3_ENGINE_EXPONENTIAL);
+  o3_set_engine(t, engine);
   succeeded(error);
   return t;
 }
@@ -69,18 +66,19 @@ static o3_table *open_without_table(o3_error *error) {
 o3_table *o3_open_engine(const char *path, int engine, o3_error *error) {
   o3_table *t;
   FILE *in;
-  if (engine == O3_ENGINE_EXPONENTIAL) {
-    if (path == NULL) return open_without_table(error);
+  if (engine != O3_ENGINE_DEFAULT && engine != O3_ENGINE_TABLES &&
+      engine != O3_ENGINE_EXPONENTIAL) {
+    o3_fail(error, O3_BAD_ENGINE, path != NULL ? path : "", 0, "no such engine");
+    return NULL;
+  }
+  if (engine == O3_ENGINE_EXPONENTIAL && path != NULL) {
     o3_fail(error, O3_BAD_ENGINE, path, 0, "the exponential engine reads no table: "
             "open it with no file name");
     return NULL;
   }
-  if (engine != O3_ENGINE_DEFAULT && engine != O3_ENGINE_TABLES) {
-    o3_fail(error, O3_BAD_ENGINE, path != NULL ? path : "", 0, "no such engine");
-    return NULL;
-  }
   if (path == NULL) {
-    o3_fail(error, O3_CANNOT_READ, "", 0, "no file name");
+    if (engine != O3_ENGINE_TABLES) return open_without_table(engine, error);
+    o3_fail(error, O3_CANNOT_READ, "", 0, "no file name: the tables engine draws from a table");
     return NULL;
   }
   in = o3_open_file(path, error);

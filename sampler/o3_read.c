@@ -74,7 +74,7 @@ struct lines {
   long number;            /* of the line in text */
   char text[O3_MAX_LINE + 1];
   size_t length;
-  char buffer[65536];
+  char buffer[O3_READ_BUFFER];
   size_t at, end;
   int eof;
 };
@@ -187,12 +187,16 @@ static size_t number_at(const char *s, char kind) {
   return digits(s, &i) >= 2 ? i : 0;
 }
 
-/* strtod in the "C" notation whatever locale the program has set. */
+/* The longest number read, far longer than any the tool writes: a longer
+   one is refused, as reading only its start would give another value. */
+#define O3_LONGEST_NUMBER 63
+
+/* strtod in the "C" notation whatever locale the program has set, of a
+   number of at most O3_LONGEST_NUMBER characters. */
 static double real_of(const char *s, size_t n) {
-  char text[64];
+  char text[O3_LONGEST_NUMBER + 1];
   const char point = localeconv()->decimal_point[0];
   size_t i;
-  if (n >= sizeof text) n = sizeof text - 1;
   for (i = 0; i < n; ++i) text[i] = s[i] == '.' ? point : s[i];
   text[n] = '\0';
   return strtod(text, NULL);
@@ -213,12 +217,12 @@ static int match(const char *line, const char **form, double **values) {
         size_t blanks = 0;
         while (line[at + blanks] == ' ') ++blanks;
         n = number_at(line + at + blanks, kind);
-        if (n == 0 || (n < 20 ? blanks != 20 - n : blanks != 0)) return 0;
+        if (n < 20 ? blanks != 20 - n : blanks != 0) return 0;
         at += blanks;
       } else {
         n = number_at(line + at, kind);
-        if (n == 0) return 0;
       }
+      if (n == 0 || n > O3_LONGEST_NUMBER) return 0;
       *v++ = real_of(line + at, n);
       at += n;
       f += length;
@@ -392,7 +396,11 @@ static int read_lookup(struct lines *l, struct o3_file *f) {
     }
   }
   if (!expect(l, O3_FORTRAN_CLOSE, v)) return 0;
-  if (v[0] != f->h_max) return refuse(l, "the last lookup bound must be H_max of line 1");
+  if (v[0] != f->h_max) {
+    /* The bound is on the second of the closing lines, read up to the last. */
+    return o3_fail(l->e, O3_REFUSED, l->path, l->number - 2,
+                   "the last lookup bound must be H_max of line 1");
+  }
   return expect(l, O3_END_COPY, NULL);
 }
 

@@ -36,24 +36,22 @@ enum {
   O3_CANNOT_READ = 1, /* the path is not a readable regular file */
   O3_REFUSED = 2,     /* the file is not a sound table: the message says where */
   O3_NO_MEMORY = 3,
-  O3_BAD_ENGINE = 4   /* an engine o3_open_engine does not know, or that needs a table */
+  O3_BAD_ENGINE = 4   /* an engine o3_open_engine does not know, or a file it cannot take */
 };
 
 /* How draws are made; every engine draws exactly, they differ in speed and
    in the stream of draws a seed gives.
-   - O3_ENGINE_DEFAULT: for |h| >= O3_EXPONENTIAL_FROM, y = 1 - E/|h| with E
-     an exponential variate, drawn again while E > 2|h|; below
-     O3_UNIFORM_BELOW, y uniform, accepted with probability exp(|h| (y - 1));
-     between them the tables, where they cover |h| (otherwise as the
-     exponential engine draws it, counted by the outside count).
+   - O3_ENGINE_DEFAULT: the fastest in a heat-bath sweep of those below, and
+     so of this version: the exponential engine's methods. A later version
+     may draw otherwise; name an engine to keep a stream.
+   - O3_ENGINE_EXPONENTIAL: no table. From |h| = O3_EXPONENTIAL_FROM on,
+     y = 1 - E/|h| with E an exponential variate of the sampler's own
+     ziggurat, folded back by 2|h| (see o3_fold); below it, y uniform, kept
+     with probability exp(|h| (y - 1)).
    - O3_ENGINE_TABLES: the tables for H0 <= |h| < H_max, exact inversion
-     outside them (counted): the draws of o3tables 0.1, seed for seed.
-   - O3_ENGINE_EXPONENTIAL: no table: the uniform proposal below
-     O3_EXPONENTIAL_ONLY_FROM, the exponential from it. */
+     outside them (counted): the draws of o3tables 0.1, seed for seed. */
 enum { O3_ENGINE_DEFAULT = 0, O3_ENGINE_TABLES = 1, O3_ENGINE_EXPONENTIAL = 2 };
-#define O3_UNIFORM_BELOW 0.125
-#define O3_EXPONENTIAL_FROM 0.5
-#define O3_EXPONENTIAL_ONLY_FROM 0.375
+#define O3_EXPONENTIAL_FROM 0.2
 
 /* Why o3_open failed: its status, the line of the file it names (0 for
    none) and one line of text, "<path>: line <n>: <what>", in which bytes of
@@ -74,8 +72,9 @@ typedef struct o3_table o3_table;
    number of threads may draw from it at once. */
 o3_table *o3_open(const char *path, o3_error *error);
 
-/* The same with the given engine. O3_ENGINE_EXPONENTIAL reads no file: its
-   path must be NULL, and it opens a sampler without a table. */
+/* The same with the given engine. The tables engine needs the file; the
+   others draw without it, and path may be NULL: a sampler without a
+   table. O3_ENGINE_EXPONENTIAL reads none: its path must be NULL. */
 o3_table *o3_open_engine(const char *path, int engine, o3_error *error);
 
 /* Releases a table; NULL is allowed. */

@@ -190,7 +190,7 @@ static int check_record(const char *path, const struct o3_file *f, int g, o3_err
     }
   }
   /* The end 1 may be written one ulp below 1, as 1 - 2^-53. */
-  if (!(x[f->nd] <= 1.0 && x[f->nd] >= 1.0 - 0x1p-52)) {
+  if (!(x[f->nd] <= 1.0 && x[f->nd] >= 1.0 - 0x1p-53)) {
     return o3_fail(e, O3_REFUSED, path, line + 1 + f->nd, "the last point must be 1");
   }
   if (!(area > 0.0 && area < O3_INFINITY)) {

@@ -43,6 +43,19 @@ class CheckTool : public testing::Test {
     return 0;
   }
 
+  // A record "g H Nd_poi loss a" with its boxes scaled by `by` and its
+  // loss changed to agree.
+  static void boxes_scaled(std::string& record, double by) {
+    int g = 0, nd = 0;
+    char H[32];
+    double loss = 0.0, area = 0.0;
+    ASSERT_EQ(std::sscanf(record.c_str(), "%d %31s %d %lf %lf", &g, H, &nd, &loss, &area), 5);
+    char scaled[120];
+    std::snprintf(scaled, sizeof scaled, "%d %s %d %f %20.16e", g, H, nd,
+                  ((1.0 + loss / 100.0) * by - 1.0) * 100.0, area * by);
+    record = scaled;
+  }
+
   // Writes the table with its lines changed by `damage` as bad.res.
   static void write_damaged(const std::function<void(std::vector<std::string>&)>& damage) {
     std::vector<std::string> l = lines_;
@@ -72,8 +85,8 @@ TEST_F(CheckTool, PassesTheToolsOwnTableAndDrawsItsPicture) {
 TEST_F(CheckTool, SaysHowTheLossesCameOutInItsReportDataAndPicture) {
   const tool_run& r = run({"check", "--draws", "20000", "--data", "d.dat", "--svg", "p.svg"});
   EXPECT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_NE(r.out.find("losses: warning: 1 of 77 histograms above the 10 % asked; the "
-                       "largest 10.123163 % (histogram 58 at H = 8.44), the mean "),
+  EXPECT_NE(r.out.find("\nlosses: warning: 1 of 77 histograms above the 10 % asked; the "
+                       "largest 10.123163 % (histogram 58 at H = 8.44), the mean 2.93 %\n"),
             std::string::npos) << r.out;
   EXPECT_NE(r.out.find("data: d.dat, 77 histograms and 20 test couplings"), std::string::npos);
   // Two blocks of twelve columns: the histograms, their statistics nan, and
@@ -104,6 +117,42 @@ TEST_F(CheckTool, SaysHowTheLossesCameOutInItsReportDataAndPicture) {
   EXPECT_NE(svg.find(">coupling H of the histogram</text>"), std::string::npos);
   EXPECT_NE(svg.find("chi-square of these draws"), std::string::npos);
   EXPECT_NE(svg.find("1 above the losses asked"), std::string::npos);
+}
+
+// The losses line whole, its count, largest and mean from every histogram:
+// the losses of the records sum to 225.257761 (a mean of 2.93 %).
+TEST_F(CheckTool, SummarizesTheLossesOfEveryHistogram) {
+  const struct {
+    const char* name;
+    std::function<void(std::vector<std::string>&)> damage;
+    const char* line;
+  } cases[] = {
+      {"as made", [](auto&) {},
+       "losses: warning: 1 of 77 histograms above the 10 % asked; the largest 10.123163 % "
+       "(histogram 58 at H = 8.44), the mean 2.93 %"},
+      // Its loss 0.1 % made 20.12 %: (1.001 * 1.2 - 1) * 100, the mean
+      // (225.257761 + 20.02) / 77.
+      {"histogram 0 the largest", [](auto& l) { boxes_scaled(l[line_of("0", 5)], 1.2); },
+       "losses: warning: 2 of 77 histograms above the 10 % asked; the largest 20.12 % "
+       "(histogram 0 at H = 0), the mean 3.19 %"},
+      // Histogram 0 at 10.123163 % too: the first of the largest is named;
+      // the mean (225.257761 - 0.1 + 10.123163) / 77.
+      {"two largest", [](auto& l) { boxes_scaled(l[line_of("0", 5)], 1.10123163 / 1.001); },
+       "losses: warning: 2 of 77 histograms above the 10 % asked; the largest 10.123163 % "
+       "(histogram 0 at H = 0), the mean 3.06 %"},
+      // Asked for exactly the loss of histogram 58.
+      {"the largest loss the one asked",
+       [](auto& l) { l[0] = "-> O(3) with H0=0.000000 -> H_max=20.000000 and loss=10.123163%"; },
+       "losses: every histogram at or below the 10.123163 % asked; the largest 10.123163 % "
+       "(histogram 58), the mean 2.93 %"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    write_damaged(c.damage);
+    const tool_run& r = run({"check", "bad.res", "--draws", "2000"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find(std::string("\n") + c.line + "\n"), std::string::npos) << r.out;
+  }
 }
 
 TEST_F(CheckTool, RejectsDamagedTablesNamingTheFault) {
@@ -144,6 +193,26 @@ TEST_F(CheckTool, ReportsACutFileByLineAndWhatIsNotAFile) {
   EXPECT_EQ(run({"check", "."}).status, 1);
   EXPECT_EQ(tool_->err, "o3tables check: .: is a directory, not a table\n");
   EXPECT_EQ(run({"check", "--seed", "x"}).status, 2);
+}
+
+// The picture's coupling must be one the table serves: [H0, H_max).
+TEST_F(CheckTool, DrawsThePictureOnlyInsideTheTable) {
+  const struct {
+    const char* at;
+    int status;
+    const char* said;  // on stderr, or the picture's line on stdout
+  } cases[] = {
+      {"0", 0, "picture: p.svg at h = 0 (histogram 0)\n"},
+      {"19.999999", 0, "picture: p.svg at h = 19.999999 (histogram 75)\n"},
+      {"20", 2, "o3tables check: --at '20' refused: outside [0, 20) of O3.res\n"},
+      {"-1e-7", 2, "o3tables check: --at '-1e-07' refused: outside [0, 20) of O3.res\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.at);
+    const tool_run& r = run({"check", "--draws", "1000", "--svg", "p.svg", "--at", c.at});
+    EXPECT_EQ(r.status, c.status) << r.out << r.err;
+    EXPECT_NE((c.status == 0 ? r.out : r.err).find(c.said), std::string::npos) << r.out << r.err;
+  }
 }
 
 // Couplings so large that the usual search cannot finish the histograms

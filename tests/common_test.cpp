@@ -1,17 +1,44 @@
-// The shared pieces on their own: escaping, the bounded line reader and the
-// staged file.
+// The shared pieces on their own: escaping, the bounded line reader, the
+// staged file and the run lock.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "common/escape.h"
 #include "common/line_reader.h"
+#include "common/run_lock.h"
 #include "common/staged_file.h"
+
+namespace {
+
+// What another run does, when set, between the opening of the lock file and
+// its locking: flock below runs it once first.
+std::function<void()> meanwhile;
+
+}  // namespace
+
+// flock as lock_file calls it, linked in place of the C library's: the
+// kernel's, after `meanwhile`. It must bear the name of fcntl.h's struct.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wshadow"
+extern "C" int flock(int fd, int operation) noexcept {
+  if (meanwhile) std::exchange(meanwhile, nullptr)();
+  return static_cast<int>(syscall(SYS_flock, fd, operation));
+}
+#pragma GCC diagnostic pop
 
 namespace {
 
@@ -68,6 +95,105 @@ TEST(Common, AStagedFileReplacesItsTargetOnlyOnCommit) {
   EXPECT_EQ(content(), "new\n");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1);
   EXPECT_EQ(f.open(dir), EISDIR);
+  fs::remove_all(dir);
+}
+
+// Each staged file holds one of the exit clean-up's eight slots until it is
+// committed or abandoned: ten committed one after another, then all eight
+// held at once, committed, abandoned and held again.
+TEST(Common, StagedFilesGiveBackTheirExitCleanUpSlots) {
+  char name[] = "/tmp/o3_common_XXXXXX";
+  const fs::path dir = mkdtemp(name);
+  const auto target = [&](int i) { return dir / ("table" + std::to_string(i)); };
+  const auto content = [&](int i) {
+    std::stringstream s;
+    s << std::ifstream(target(i)).rdbuf();
+    return s.str();
+  };
+  const struct {
+    const char* what;
+    int files, at_once;
+    bool commit;
+  } rounds[] = {{"ten one after another", 10, 1, true},
+                {"eight at once", 8, 8, true},
+                {"eight at once abandoned", 8, 8, false},
+                {"eight at once again", 8, 8, true}};
+  for (const auto& r : rounds) {
+    SCOPED_TRACE(r.what);
+    for (int from = 0; from < r.files; from += r.at_once) {
+      std::vector<std::unique_ptr<o3::staged_file>> held;
+      for (int i = from; i < from + r.at_once; ++i) {
+        held.push_back(std::make_unique<o3::staged_file>());
+        ASSERT_EQ(held.back()->open(target(i)), 0) << "file " << i;
+        std::fputs(r.what, held.back()->stream());
+      }
+      for (const auto& f : held) {
+        if (r.commit) {
+          EXPECT_EQ(f->commit(), 0);
+        } else {
+          f->abandon();
+        }
+      }
+    }
+    // Each target holds what the last round that committed it wrote.
+    for (int i = 0; i < r.files; ++i) {
+      EXPECT_EQ(content(i), r.commit ? r.what : "eight at once") << "file " << i;
+    }
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 10);
+  fs::remove_all(dir);
+}
+
+// The lock is taken on the file at its path, never on one that another run
+// removed or replaced after this one opened it: this run then holds the
+// file there now, or finds it held. Each case runs in a child process, which
+// keeps its lock and its slot of the exit clean-up to itself.
+TEST(Common, TheRunLockHoldsTheFileAtItsPath) {
+  char name[] = "/tmp/o3_common_XXXXXX";
+  const fs::path dir = mkdtemp(name);
+  const std::string path = (dir / "lock").string();
+  // What the child found: the lock held on the file at the path, held on
+  // another, or busy.
+  enum found { held_there, held_elsewhere, busy, other };
+  const auto replace = [&](bool lock) {
+    unlink(path.c_str());
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT, 0600);
+    if (lock) syscall(SYS_flock, fd, LOCK_EX);  // another run's, kept open
+    else close(fd);
+  };
+  const struct {
+    const char* what;
+    std::function<void()> other_run;
+    found expected;
+  } cases[] = {
+      {"nothing meanwhile", nullptr, held_there},
+      {"the file removed", [&] { unlink(path.c_str()); }, held_there},
+      {"the file replaced", [&] { replace(false); }, held_there},
+      {"the file replaced and locked", [&] { replace(true); }, busy},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::ofstream(path) << "";  // as a run that ended left it
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      meanwhile = c.other_run;
+      int error = 0;
+      const o3::lock_outcome got = o3::lock_file(path.c_str(), &error);
+      // Held there: no other open of the file at the path can lock it.
+      const int fd = open(path.c_str(), O_RDWR);
+      const bool there =
+          fd >= 0 && syscall(SYS_flock, fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+      _exit(got == o3::lock_outcome::held ? (there ? held_there : held_elsewhere)
+            : got == o3::lock_outcome::busy ? busy
+                                            : other);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), c.expected);
+  }
   fs::remove_all(dir);
 }
 

@@ -31,6 +31,11 @@ TEST(SubcommandsE2e, TakeHelpAndSayWhatIsWrongWithAnArgument) {
       {"a value after =", {"check", "--draws=999"}, 2, "",
        "o3tables check: --draws '999' refused: the draws per coupling are a whole number "
        "from 1000 to 100000000\n"},
+      {"more draws than the most", {"check", "--draws", "100000001"}, 2, "",
+       "o3tables check: --draws '100000001' refused: the draws per coupling are a whole "
+       "number from 1000 to 100000000\n"},
+      {"the fewest draws", {"check", "--draws", "1000", "none.res"}, 1, "",
+       "o3tables check: none.res: No such file or directory\n"},
       {"a slip of the keyboard", {"check", "--sed", "5"}, 2, "",
        "o3tables check: unknown option '--sed' (did you mean --seed?)\n"},
       {"a language", {"emit", "--lang=pascal"}, 2, "",

@@ -3,6 +3,28 @@
 # long, once with a number of sweeps that its 20 bins do not divide; then
 # checks that arguments it cannot use are refused.
 #   cmake -DPROGRAM=<heat_bath_fortran> -DTABLE=<O3.res> -P fortran_chain.cmake
+
+# CMake compares integers only: the millionths of a number written with six
+# decimals, "-0.002202" giving -2202, its leading zeros dropped by a single
+# match. A REGEX REPLACE anchored at the start would be applied again after
+# each match and drop the zeros inside the number as well.
+function(millionths value out)
+  string(REPLACE "." "" digits "${value}")
+  if(NOT digits MATCHES "^(-?)0*([0-9]+)$")
+    message(FATAL_ERROR "not a number with six decimals: ${value}")
+  endif()
+  set(${out} "${CMAKE_MATCH_1}${CMAKE_MATCH_2}" PARENT_SCOPE)
+endfunction()
+
+foreach(case "0.002202;2202" "-0.500000;-500000" "0.000000;0" "-1.000100;-1000100")
+  list(GET case 0 value)
+  list(GET case 1 expected)
+  millionths(${value} got)
+  if(NOT got STREQUAL expected)
+    message(FATAL_ERROR "the millionths of ${value} came out ${got}, not ${expected}")
+  endif()
+endforeach()
+
 function(expect_exact sweeps seed)
   execute_process(COMMAND ${PROGRAM} ${TABLE} chain 1000 2 ${sweeps} ${seed}
     OUTPUT_VARIABLE out RESULT_VARIABLE ran)
@@ -17,10 +39,8 @@ function(expect_exact sweeps seed)
   if(NOT energy OR NOT error OR NOT exact)
     message(FATAL_ERROR "no energy in: ${out}")
   endif()
-  # CMake compares integers only: the six decimals written make millionths.
   foreach(name energy error exact)
-    string(REPLACE "." "" digits "${${name}}")
-    string(REGEX REPLACE "^(-?)0*([0-9])" "\\1\\2" ${name}_micro "${digits}")
+    millionths(${${name}} ${name}_micro)
   endforeach()
   math(EXPR deviation "${energy_micro} - (${exact_micro})")
   if(deviation LESS 0)
