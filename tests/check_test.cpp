@@ -255,6 +255,7 @@ class lowered_table {
     EXPECT_NE(std::string(e.message).find("histogram 0, piece 0 "), std::string::npos)
         << e.message;
     EXPECT_EQ(o3_prepare(t_), 1);
+    o3_set_engine(t_, O3_ENGINE_TABLES);
   }
   ~lowered_table() { o3_close(t_); }
   lowered_table(const lowered_table&) = delete;
@@ -274,14 +275,15 @@ class lowered_table {
 TEST(Statistics, FailATableWithBoxesTwoPercentLow) {
   const lowered_table low(o3test::made_table("0 2 10"));
   o3_table* t = low.get();
+  // The draw of sampler::draw_counted.
   const auto draw = [t](double h, rng_t& g, std::uint64_t* tried) {
-    o3_miss miss;
+    const std::uint64_t word = g();
     double y;
-    const bool hit = o3_first_try(t, h, g(), &y, &miss);
-    if (miss.cell >= 0) ++*tried;
-    return hit ? y
-               : o3_after_miss(t, h, &miss, [](void* r) { return (*static_cast<rng_t*>(r))(); },
-                               &g, tried);
+    if (o3_from_tables(t, std::fabs(h))) ++*tried;
+    return o3_try(t, h, word, &y)
+               ? y
+               : o3_draw_rest(t, h, word, [](void* r) { return (*static_cast<rng_t*>(r))(); },
+                              &g, &t->counts, tried);
   };
   const std::vector<double> h = o3::checker::test_couplings(small(), 20);
   rng_t rng(1);

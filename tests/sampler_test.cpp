@@ -522,12 +522,14 @@ double by_the_density(o3_table* t, double h, o3_rng* rng) {
   const double* x = o3_histogram_points(t, g);
   const double area = o3_histogram_area(t, g);
   for (;;) {
-    o3_miss miss{};
-    double y;
-    const bool hit = o3_first_try(t, h, o3_rng_next(rng), &y, &miss);
-    const std::size_t k = miss.k;
+    const std::uint64_t p = (o3_rng_next(rng) >> 11) * t->nd;
+    const std::size_t k = p >> 53;
+    const std::uint64_t m = p & O3_LOW53;
+    const o3_fast* f = &t->fast[t->cells[o3_cell_of(t, h)].first_record + k];
+    const double y = f->left + static_cast<double>(m) * f->scale;
+    const bool hit = y < f[1].left;
     const double width = x[k + 1] - x[k];
-    const double v = static_cast<double>(miss.m) * 0x1p-53;
+    const double v = static_cast<double>(m) * 0x1p-53;
     if (hit) {
       // Under the squeeze: under the density all over its piece.
       EXPECT_LT(v * area, width * std::exp(h * (x[k] - 1.0))) << "h = " << h;

@@ -8,7 +8,7 @@
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
-  o3::sampler::sampler table(argv[1]);
+  o3::sampler::sampler table(argv[1], o3::sampler::engine::tables);
   o3::sampler::generator rng(7);
   for (const double h : {0.0, 0.3, 2.5, 4.99, 7.5}) {
     std::printf("%016llX\n", static_cast<unsigned long long>(

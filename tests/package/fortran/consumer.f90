@@ -10,7 +10,7 @@ program consumer
   character(len=512) :: message
   integer :: status, i
   call get_command_argument(1, path)
-  call o3_open(table, path, status, message)
+  call o3_open(table, path, status, message, o3_engine_tables)
   if (status /= o3_ok) then
     print '(a)', trim(message)
     stop 1
