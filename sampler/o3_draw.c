@@ -165,11 +165,45 @@ double o3_draw_uniform(o3_table *t, double h, double (*uniform)(void *), void *s
   return s.not_a_number && y == y ? refused(&t->counts) : y;
 }
 
-/* A draw of many from the tables takes the first words of a batch, then
-   finishes its misses, as o3tables 0.1 drew; the table-free methods keep
-   no records to fetch ahead, and draw one after the other. A state of
-   zeros is refused up front, as a draw of one refuses it at its first
-   word. */
+/* Records no first try lands under, for a coupling the tables do not
+   serve: every try is at 0, never below the next record's left. */
+static const struct o3_fast o3_nowhere[2] = {{0.0, 0.0}, {-HUGE_VAL, 0.0}};
+
+/* A batch from the tables, as o3tables 0.1 drew it: the first words of all,
+   every record's address, fetched together, then every first try without a
+   branch that a miss could mispredict, then the misses finished in turn. */
+static void tables_batch(const o3_table *t, size_t b, const double *h, double *y,
+                         o3_rng *rng, o3_counts *counts) {
+  const struct o3_fast *f[O3_BATCH];
+  uint64_t word[O3_BATCH];
+  size_t missed[O3_BATCH];
+  size_t misses = 0, i;
+  for (i = 0; i < b; ++i) {
+    word[i] = o3_rng_next(rng);
+    f[i] = o3_record(t, fabs(h[i]), word[i]);
+    if (f[i] == NULL) f[i] = o3_nowhere;
+#if defined(__GNUC__)
+    /* The record and the next one's left, which may lie in the next cache
+       line. */
+    __builtin_prefetch(f[i]);
+    __builtin_prefetch(f[i] + 1);
+#endif
+  }
+  for (i = 0; i < b; ++i) {
+    const double at = f[i]->left + (double)((word[i] >> 11) * t->nd & O3_LOW53) * f[i]->scale;
+    y[i] = h[i] < 0.0 ? -at : at;
+    missed[misses] = i;
+    misses += (size_t)!(at < f[i][1].left && word[i] != 0);
+  }
+  for (i = 0; i < misses; ++i) {
+    const size_t at = missed[i];
+    y[at] = o3_draw_rest(t, h[at], word[at], o3_rng_word, rng, counts, NULL);
+  }
+}
+
+/* The table-free methods keep no records to fetch ahead: their draws of
+   many are the draws one after the other. A state of zeros is refused up
+   front, as a draw of one refuses it at its first word. */
 static void draw_many(const o3_table *t, size_t n, const double *h, double *y, o3_rng *rng,
                       o3_counts *counts) {
   size_t from;
@@ -179,20 +213,14 @@ static void draw_many(const o3_table *t, size_t n, const double *h, double *y, o
   }
   for (from = 0; from < n; from += O3_BATCH) {
     const size_t b = n - from < O3_BATCH ? n - from : O3_BATCH;
-    uint64_t word[O3_BATCH];
     double hb[O3_BATCH]; /* h kept: y may be h itself */
     size_t i;
     if (t == NULL || unseeded(rng)) {
       for (i = 0; i < b; ++i) y[from + i] = t == NULL ? O3_NAN : refused(counts);
       continue;
     }
-    for (i = 0; i < b; ++i) {
-      hb[i] = h[from + i];
-      word[i] = o3_rng_next(rng);
-    }
-    for (i = 0; i < b; ++i) {
-      y[from + i] = o3_draw_rest(t, hb[i], word[i], o3_rng_word, rng, counts, NULL);
-    }
+    for (i = 0; i < b; ++i) hb[i] = h[from + i];
+    tables_batch(t, b, hb, y + from, rng, counts);
   }
 }
 

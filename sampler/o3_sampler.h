@@ -303,6 +303,14 @@ O3_INLINE int64_t o3_cell_of(const o3_table *t, double a) {
   return j;
 }
 
+/* The first try's record for a >= 0 from the tables and a word whose top 53
+   bits w choose the piece (w Nd_poi) >> 53; NULL where the tables do not
+   serve a. */
+O3_INLINE const struct o3_fast *o3_record(const o3_table *t, double a, uint64_t word) {
+  const int64_t j = o3_cell_of(t, a);
+  return j < 0 ? NULL : &t->fast[t->cells[j].first_record + ((word >> 11) * t->nd >> 53)];
+}
+
 /* Whether the draw for a >= 0 begins with a try from the tables. */
 O3_INLINE int o3_from_tables(const o3_table *t, double a) {
   return a < t->exponential_from && !(a < t->uniform_below) && a >= t->h0 && a < t->h_max;
@@ -345,8 +353,9 @@ O3_INLINE int o3_fold(double e, double h, double a, double *y) {
      the first 11 bits of the uniform v it is kept with: when every such v
      lies below exp(a (y - 1)), it is kept; otherwise o3_draw_rest takes a
      second word for the rest of v;
-   - tables (o3_draw_rest): the top 53 bits choose the piece and the height
-     in its box.
+   - tables: the top 53 bits w choose the piece, (w Nd_poi) >> 53, and the
+     height in its box, the rest; a try above the piece's squeeze is
+     finished by o3_draw_rest.
    A word of 0 is left to o3_draw_rest, which tells it from a generator
    never seeded. */
 O3_INLINE int o3_try(const o3_table *t, double h, uint64_t word, double *y) {
@@ -370,8 +379,19 @@ O3_INLINE int o3_try(const o3_table *t, double h, uint64_t word, double *y) {
       *y = h < 0.0 ? 1.0 - 2.0 * u : 2.0 * u - 1.0;
       return 1;
     }
+    return 0;
   }
-  return 0;
+  {
+    const struct o3_fast *f = o3_record(t, a, word);
+    double at;
+    if (f == NULL) return 0;
+    at = f->left + (double)((word >> 11) * t->nd & O3_LOW53) * f->scale;
+    if (at < f[1].left) {
+      *y = h < 0.0 ? -at : at;
+      return 1;
+    }
+    return 0;
+  }
 }
 
 /* The rest of the draw for h whose first try, with word, o3_try did not
