@@ -5,7 +5,6 @@
 #include "o3_format.h"
 
 #include <errno.h>
-#include <locale.h>
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -187,17 +186,6 @@ static size_t number_at(const char *s, char kind) {
   return digits(s, &i) >= 2 ? i : 0;
 }
 
-/* strtod in the "C" notation whatever locale the program has set. */
-static double real_of(const char *s, size_t n) {
-  char text[64];
-  const char point = localeconv()->decimal_point[0];
-  size_t i;
-  if (n >= sizeof text) n = sizeof text - 1;
-  for (i = 0; i < n; ++i) text[i] = s[i] == '.' ? point : s[i];
-  text[n] = '\0';
-  return strtod(text, NULL);
-}
-
 /* Matches the whole line against the form's line at *form, storing its
    numbers at *values; on success *form and *values are past them. */
 static int match(const char *line, const char **form, double **values) {
@@ -219,7 +207,7 @@ static int match(const char *line, const char **form, double **values) {
         n = number_at(line + at, kind);
         if (n == 0) return 0;
       }
-      *v++ = real_of(line + at, n);
+      *v++ = o3_decimal(line + at, n);
       at += n;
       f += length;
     } else {
