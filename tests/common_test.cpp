@@ -1,11 +1,14 @@
 // The shared pieces on their own: escaping, the bounded line reader and the
 // staged file.
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -100,6 +103,62 @@ TEST(Common, AStagedFileKeepsWhatItReplacesAndWritesDevicesDirectly) {
   EXPECT_EQ(f.open(fifo), ENXIO);  // no reader: refused at once, not waited for
   EXPECT_TRUE(fs::is_fifo(fifo));
   fs::remove_all(dir);
+}
+
+// Two files that belong together (emit's header and source, the temp
+// files), with "old" contents that commit_together replaces by "new" ones.
+class file_set {
+ public:
+  file_set() {
+    char name[] = "/tmp/o3_common_XXXXXX";
+    dir_ = mkdtemp(name);
+    for (const char* f : {"a", "b"}) std::ofstream(dir_ / f) << "old " << f << "\n";
+  }
+  ~file_set() { fs::remove_all(dir_); }
+  // Commits new contents of both, calling `between` between the renames;
+  // the error, and in *failed the file that failed.
+  int commit(void (*between)(), std::size_t* failed) {
+    o3::staged_file a, b;
+    EXPECT_EQ(a.open(dir_ / "a"), 0);
+    EXPECT_EQ(b.open(dir_ / "b"), 0);
+    std::fputs("new a\n", a.stream());
+    std::fputs("new b\n", b.stream());
+    second_temporary = b.temporary();
+    o3::staged_file* const both[] = {&a, &b};
+    return o3::commit_together(both, 2, failed, between);
+  }
+  // What a and b hold, and that nothing else (no temporary) is left.
+  std::string contents() const {
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 2);
+    std::stringstream s;
+    s << std::ifstream(dir_ / "a").rdbuf() << std::ifstream(dir_ / "b").rdbuf();
+    return s.str();
+  }
+  static inline std::string second_temporary;
+
+ private:
+  fs::path dir_;
+};
+
+TEST(CommonDeathTest, ASignalBetweenTheRenamesOfASetActsOnlyOnceAllAreInPlace) {
+  file_set set;
+  std::size_t failed = 0;
+  // The signal is raised after the first rename, as a batch system's
+  // SIGTERM might arrive; it ends the process only after the second.
+  EXPECT_EXIT((set.commit([] { raise(SIGTERM); }, &failed), std::exit(0)),
+              ::testing::KilledBySignal(SIGTERM), "");
+  EXPECT_EQ(set.contents(), "new a\nnew b\n");  // and no temporary left
+}
+
+TEST(Common, ARenameOfASetRefusedAfterTheFirstTakesTheFirstBack) {
+  file_set set;
+  std::size_t failed = 0;
+  // The second temporary vanishes before its rename, as a file changed by
+  // another process would make a rename fail that every check allowed.
+  const int error = set.commit([] { unlink(file_set::second_temporary.c_str()); }, &failed);
+  EXPECT_EQ(error, o3::temporary_removed);
+  EXPECT_EQ(failed, 1u);
+  EXPECT_EQ(set.contents(), "old a\nold b\n");
 }
 
 }  // namespace

@@ -91,5 +91,39 @@ TEST(SharedDirectoryE2e, AnotherUsersLockStopsARunOnlyWhileItsRunIsLive) {
                                                     "temp2.tmp"}));
 }
 
+// Another user's O3.res that the runner may write but not replace: found
+// before the first question, not after the whole computation.
+TEST(SharedDirectoryE2e, AnotherUsersTableThatCannotBeReplacedStopsTheRunAtOnce) {
+  SKIP_WITHOUT_A_SECOND_USER();
+  shared_directory shared;
+  shared.put_others("O3.res", "their table\n", 0666);
+  tool_run mine(shared.path());
+  as(mine, runner, runner_group);
+  mine.run("", short_run);
+  EXPECT_EQ(mine.status, 1);
+  EXPECT_EQ(mine.err, "cannot create O3.res: Operation not permitted\n" + closing);
+  EXPECT_EQ(mine.out, "");
+  EXPECT_EQ(mine.file("O3.res"), "their table\n");
+  EXPECT_EQ(mine.files(), std::vector<std::string>{"O3.res"});
+}
+
+// emit's set: a file of the set the directory will not let the runner
+// replace leaves every old one as it was.
+TEST(SharedDirectoryE2e, EmitReplacesNoFileWhenOneOfTheSetCannotBe) {
+  SKIP_WITHOUT_A_SECOND_USER();
+  shared_directory shared;
+  shared.put_others("o3_sampler.c", "their source\n", 0666);
+  tool_run mine(shared.path());
+  mine.put("o3_sampler.h", "old header\n");
+  ASSERT_EQ(chown((shared.path() + "/o3_sampler.h").c_str(), runner, runner_group), 0);
+  as(mine, runner, runner_group);
+  mine.run("", {"emit"});
+  EXPECT_EQ(mine.status, 1);
+  EXPECT_EQ(mine.err, "o3tables emit: cannot write './o3_sampler.c': Operation not permitted\n");
+  EXPECT_EQ(mine.file("o3_sampler.h"), "old header\n");
+  EXPECT_EQ(mine.file("o3_sampler.c"), "their source\n");
+  EXPECT_EQ(mine.files(), (std::vector<std::string>{"o3_sampler.c", "o3_sampler.h"}));
+}
+
 }  // namespace
 }  // namespace o3test
