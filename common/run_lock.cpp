@@ -13,13 +13,15 @@ namespace o3 {
 namespace {
 
 // The lock file at `path`, made if missing, or -1 with errno set; never
-// through a symbolic link (ELOOP). A file of another user in a shared
-// sticky directory, left by a run of that user, is opened as well as it
-// can be: flock takes a read-only descriptor just as well, and without
-// O_CREAT the open is not refused by fs.protected_regular.
+// through a symbolic link (ELOOP), and never waiting (a FIFO put in its
+// place). A file of another user in a shared sticky directory, left by a
+// run of that user, is opened as well as it can be: flock takes a
+// read-only descriptor just as well, and without O_CREAT the open is not
+// refused by fs.protected_regular.
 int open_lock_file(const char* path) {
+  constexpr int how = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
   for (;;) {
-    int fd = open(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    int fd = open(path, O_RDWR | O_CREAT | O_EXCL | how, 0644);
     if (fd >= 0) {
       // Readable by every user whatever the umask, so that a file left by a
       // killed run never keeps another user's runs out.
@@ -27,10 +29,8 @@ int open_lock_file(const char* path) {
       return fd;
     }
     if (errno != EEXIST) return -1;
-    fd = open(path, O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0 && (errno == EACCES || errno == EPERM)) {
-      fd = open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    }
+    fd = open(path, O_RDWR | how);
+    if (fd < 0 && (errno == EACCES || errno == EPERM)) fd = open(path, O_RDONLY | how);
     if (fd >= 0 || errno != ENOENT) return fd;
     // Removed by its holder between the two opens: make it again.
   }

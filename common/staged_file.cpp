@@ -272,6 +272,13 @@ int staged_file::put_in_place(placed* how) {
   // whole set is in place.
   for (int tries = 0; tries < 2; ++tries) {
     if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE) == 0) {
+      // Unlike a rename, an exchange takes a directory put in the target's
+      // place meanwhile: it goes back, refused as open() refuses it.
+      struct stat old {};
+      if (lstat(from, &old) == 0 && S_ISDIR(old.st_mode)) {
+        renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE);
+        return EISDIR;
+      }
       *how = placed::exchanged;
       return 0;
     }

@@ -124,17 +124,19 @@ class file_set {
     std::fputs("new a\n", a.stream());
     std::fputs("new b\n", b.stream());
     second_temporary = b.temporary();
+    second_target = dir_ / "b";
     o3::staged_file* const both[] = {&a, &b};
     return o3::commit_together(both, 2, failed, between);
   }
-  // What a and b hold, and that nothing else (no temporary) is left.
+  // What a and b hold (nothing of b when it is a directory), and that
+  // nothing else, no temporary, is left.
   std::string contents() const {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 2);
     std::stringstream s;
     s << std::ifstream(dir_ / "a").rdbuf() << std::ifstream(dir_ / "b").rdbuf();
     return s.str();
   }
-  static inline std::string second_temporary;
+  static inline std::string second_temporary, second_target;
 
  private:
   fs::path dir_;
@@ -150,15 +152,25 @@ TEST(CommonDeathTest, ASignalBetweenTheRenamesOfASetActsOnlyOnceAllAreInPlace) {
   EXPECT_EQ(set.contents(), "new a\nnew b\n");  // and no temporary left
 }
 
+// A rename refused after every check allowed it, as a file changed by
+// another process meanwhile makes it: the first file is taken back.
 TEST(Common, ARenameOfASetRefusedAfterTheFirstTakesTheFirstBack) {
-  file_set set;
-  std::size_t failed = 0;
-  // The second temporary vanishes before its rename, as a file changed by
-  // another process would make a rename fail that every check allowed.
-  const int error = set.commit([] { unlink(file_set::second_temporary.c_str()); }, &failed);
-  EXPECT_EQ(error, o3::temporary_removed);
-  EXPECT_EQ(failed, 1u);
-  EXPECT_EQ(set.contents(), "old a\nold b\n");
+  const struct { const char* what; void (*between)(); int error; std::string left; } rows[] = {
+      {"the second temporary removed", [] { unlink(file_set::second_temporary.c_str()); },
+       o3::temporary_removed, "old a\nold b\n"},
+      // An exchange of names, unlike a rename, would take a directory.
+      {"the second target made a directory", [] {
+         fs::remove(file_set::second_target);
+         fs::create_directory(file_set::second_target);
+       }, EISDIR, "old a\n"}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    file_set set;
+    std::size_t failed = 0;
+    EXPECT_EQ(set.commit(r.between, &failed), r.error);
+    EXPECT_EQ(failed, 1u);
+    EXPECT_EQ(set.contents(), r.left);
+  }
 }
 
 }  // namespace

@@ -91,6 +91,20 @@ TEST(SharedDirectoryE2e, AnotherUsersLockStopsARunOnlyWhileItsRunIsLive) {
                                                     "temp2.tmp"}));
 }
 
+// A FIFO of another user in the lock file's place: opened read-only, it
+// must not wait for a writer.
+TEST(SharedDirectoryE2e, AnotherUsersFifoInPlaceOfTheLockHoldsNoRunForEver) {
+  SKIP_WITHOUT_A_SECOND_USER();
+  shared_directory shared;
+  const std::string lock = shared.path() + "/.o3tables.lock";
+  ASSERT_EQ(mkfifo(lock.c_str(), 0644), 0);
+  ASSERT_EQ(chown(lock.c_str(), other, other_group), 0);
+  tool_run mine(shared.path());
+  as(mine, runner, runner_group);
+  mine.run("", short_run, 10);
+  EXPECT_EQ(mine.status, 0) << mine.err;
+}
+
 // Another user's O3.res that the runner may write but not replace: found
 // before the first question, not after the whole computation.
 TEST(SharedDirectoryE2e, AnotherUsersTableThatCannotBeReplacedStopsTheRunAtOnce) {
