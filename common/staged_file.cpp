@@ -292,7 +292,7 @@ int staged_file::put_in_place(placed* how) {
   }
   // A file system that cannot exchange names: the plain rename, which
   // cannot be taken back.
-  if (errno != EINVAL && errno != ENOSYS) return gone_or(errno);
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return gone_or(errno);
 #endif
   if (std::rename(from, to) != 0) return gone_or(errno);
   *how = placed::replaced;
