@@ -116,7 +116,8 @@ int replace_refusal(const std::string& target) {
   const std::string dir = directory_of(target);
   struct stat d {};
   if (stat(dir.c_str(), &d) != 0 || access(dir.c_str(), W_OK | X_OK) != 0) return errno;
-  // Found now, not by the rename after the whole run.
+  // Only the owner of an entry of a sticky directory, the directory's owner
+  // or root may rename over it: found now, not by the rename after the run.
   const uid_t me = geteuid();
   if (exists && (d.st_mode & S_ISVTX) != 0 && me != 0 && st.st_uid != me && d.st_uid != me) {
     return EPERM;
