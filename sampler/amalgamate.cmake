@@ -2,7 +2,7 @@
 # Fortran user compiles beside o3_sampler.h: its own header first, then each
 # source without its include of it.
 #   cmake -DSOURCE_DIR=<sampler/> -DOUTPUT=<file> -P amalgamate.cmake
-set(parts o3_read.c o3_validate.c o3_prepare.c o3_draw.c o3_open.c)
+set(parts o3_decimal.c o3_read.c o3_validate.c o3_prepare.c o3_draw.c o3_open.c)
 file(READ ${SOURCE_DIR}/o3_format.h format)
 file(READ ${SOURCE_DIR}/o3_internal.h text)
 set(joined "/* o3_sampler.c: the o3tables sampler in one C99 file, made from its\n   sources; compile it with -ffp-contract=off beside o3_sampler.h. */\n\n${text}\n${format}")
