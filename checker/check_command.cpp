@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <new>
@@ -101,7 +100,7 @@ bool write_output(const char* what, const std::string& path,
   }
   if (error != 0) {
     std::fprintf(stderr, "o3tables check: cannot write the %s '%s': %s\n", what,
-                 escape_bytes(path).c_str(), std::strerror(error));
+                 escape_bytes(path).c_str(), staged_error_text(error));
   }
   return error == 0;
 }

@@ -1,11 +1,11 @@
 #include "checker/options.h"
 
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 #include "common/arguments.h"
+#include "common/real_number.h"
 
 namespace o3::checker {
 namespace {
@@ -16,12 +16,6 @@ bool whole_number(const std::string& s, std::uint64_t* v) {
   errno = 0;
   *v = std::strtoull(s.c_str(), &end, 10);
   return *end == '\0' && errno == 0;
-}
-
-bool real(const std::string& s, double* v) {
-  char* end = nullptr;
-  *v = std::strtod(s.c_str(), &end);
-  return !s.empty() && *end == '\0' && std::isfinite(*v);
 }
 
 }  // namespace
@@ -49,7 +43,7 @@ std::optional<options> parse_options(int argc, char** argv) {
       return std::nullopt;
     }
     if (name == "--at") {
-      if (!real(value, &at)) {
+      if (!parse_real(value, &at)) {
         refuse_value("check", name, value, "the coupling is a finite number");
         return std::nullopt;
       }

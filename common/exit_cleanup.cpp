@@ -80,6 +80,13 @@ int remove_at_exit(const char* path) {
   return -1;
 }
 
+void hold_signals_to_exit() {
+  sigset_t held;
+  sigemptyset(&held);
+  for (const int sig : cleanup_signals) sigaddset(&held, sig);
+  sigprocmask(SIG_BLOCK, &held, nullptr);
+}
+
 void keep_at_exit(int slot) {
   if (slot >= 0 && slot < slot_count) in_use[slot] = 0;
 }

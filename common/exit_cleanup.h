@@ -13,6 +13,13 @@ namespace o3 {
 // slots are taken.
 int remove_at_exit(const char* path);
 
+// Holds those signals from now to the end of the process, for a run past
+// the point where a signal could still leave its files as they were: it
+// ends with the status of what it did, and a signal sent meanwhile is lost
+// at its exit. Call it outside any other holding of signals, whose end
+// would release them again.
+void hold_signals_to_exit();
+
 // The path of `slot` is no longer removed (renamed into place, or removed
 // by the caller); -1 is ignored.
 void keep_at_exit(int slot);

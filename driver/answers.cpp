@@ -2,8 +2,6 @@
 #include "driver/answers.h"
 
 #include <cctype>
-#include <cerrno>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -19,22 +17,6 @@ const char* const question_names[question_count] = {
     "H0", "H_max", "the % of losses", "the continue prompt"};
 
 }  // namespace
-
-bool parse_real(std::string_view token, double* value) {
-  if (token.empty()) return false;
-  const std::string text(token);  // strtod needs a terminated string
-  errno = 0;
-  char* end = nullptr;
-  const double v = std::strtod(text.c_str(), &end);
-  // A leading blank is not part of a token, and an overflow gives an
-  // infinity, which is refused with the other values that are not finite.
-  if (end != text.c_str() + text.size() || std::isspace(
-          static_cast<unsigned char>(text.front())) || !std::isfinite(v)) {
-    return false;
-  }
-  *value = v;
-  return true;
-}
 
 bool parse_integer(std::string_view token, long long* value) {
   std::size_t i = 0;

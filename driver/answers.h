@@ -7,11 +7,9 @@
 #include <string_view>
 
 #include "common/line_reader.h"
+#include "common/real_number.h"  // parse_real, for the answers and the temp files
 
 namespace o3 {
-
-// A token that is a finite real number (strtod syntax, nothing left over).
-bool parse_real(std::string_view token, double* value);
 
 // A token that is a decimal integer; one outside the range of long long is
 // still an integer and is reported as the nearest end of that range.

@@ -2,7 +2,6 @@
 #include "driver/dialogue.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "driver/answers.h"
 #include "driver/grid.h"
@@ -32,13 +31,6 @@ void ask_H0() {
   }
 }
 
-// v as the files give it: printf's "%f", read back.
-double six_decimals(double v) {
-  char text[400];
-  std::snprintf(text, sizeof text, "%f", v);
-  return std::strtod(text, nullptr);
-}
-
 void ask_H_max() {
   for (;;) {
     std::printf("give Hmaximum (H_max); example: 100.                 -> H_max=");
@@ -46,7 +38,7 @@ void ask_H_max() {
       console().refuse_or_exit("!!! H_max must be a finite number\n");
     } else if (!(o3::H_max > o3::H0)) {
       console().refuse_or_exit("!!! H_max must be > H0\n");
-    } else if (!(six_decimals(o3::H_max) > six_decimals(o3::H0))) {
+    } else if (!(as_written(o3::H_max) > as_written(o3::H0))) {
       console().refuse_or_exit("!!! H_max must exceed H0 in six decimals: O3.res "
                                "gives both so, and a table needs a range\n");
     } else if (o3::H_max > H_max_bound) {
@@ -54,6 +46,12 @@ void ask_H_max() {
       std::snprintf(refusal, sizeof refusal,
                     "!!! H_max must be <= %g: larger ranges reach couplings "
                     "whose histograms cannot be computed\n", H_max_bound);
+      console().refuse_or_exit(refusal);
+    } else if (const double bound = bound_not_exceeded(o3::H_max); bound != 0.0) {
+      static char refusal[160];
+      std::snprintf(refusal, sizeof refusal,
+                    "!!! H_max must exceed %g in six decimals once above it: O3.res "
+                    "gives the lookup bounds so, and they must increase\n", bound);
       console().refuse_or_exit(refusal);
     } else {
       return;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/exit_cleanup.h"
 #include "common/input_file.h"
 #include "numeric/fatal.h"
 
@@ -19,9 +20,14 @@ namespace {
 
 }  // namespace
 
+void check_replaceable(const char* name) {
+  const int error = replace_refusal(name);
+  if (error != 0) file_error("cannot create", name, staged_error_text(error));
+}
+
 void open_staged(staged_file& file, const char* name) {
   const int error = file.open(name);
-  if (error != 0) file_error("cannot create", name, std::strerror(error));
+  if (error != 0) file_error("cannot create", name, staged_error_text(error));
 }
 
 void check_written(std::FILE* file, const char* name) {
@@ -33,12 +39,24 @@ void check_written(std::FILE* file, const char* name) {
 
 void finish_staged(staged_file& file, const char* name) {
   const int error = file.finish();
-  if (error != 0) file_error("cannot write", name, std::strerror(error));
+  if (error != 0) file_error("cannot write", name, staged_error_text(error));
 }
 
 void commit_staged(staged_file& file, const char* name) {
   const int error = file.commit();
-  if (error != 0) file_error("cannot write", name, std::strerror(error));
+  if (error != 0) file_error("cannot write", name, staged_error_text(error));
+}
+
+void commit_staged_together(staged_file* const* files, const char* const* names,
+                            std::size_t count) {
+  std::size_t failed = 0;
+  const int error = commit_together(files, count, &failed);
+  if (error != 0) file_error("cannot write", names[failed], staged_error_text(error));
+}
+
+void commit_last(staged_file& file, const char* name) {
+  hold_signals_to_exit();
+  commit_staged(file, name);
 }
 
 std::FILE* open_input(const char* name) {

@@ -3,39 +3,45 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
+
+#include "common/real_number.h"
 
 namespace o3 {
-namespace {
 
-// The lookup lines state each step with six decimals, and a simulation
-// routes its couplings by that value, so the grid and the map are built on
-// it too. With losses of more than three decimals the product has more
-// digits (0.004 * 12.3456 = 0.0493824, written 0.049382), and a map built
-// on it would send couplings to histograms made for larger ones.
-double as_written(double step) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%f", step);
-  return std::strtod(text, nullptr);
+double as_written(double v) {
+  char text[400];  // "%f" of the largest double takes 316
+  std::snprintf(text, sizeof text, "%f", v);
+  double written = v;
+  parse_real(text, &written);
+  return written;
 }
-
-}  // namespace
 
 void build_mapping(double p) {
   o3::Hn[0] = o3::H0;
   o3::D_Hn[0] = 0.0;
-  o3::Hn[1] = 100.0;
+  o3::Hn[1] = piece_bound(1);
   o3::D_Hn[1] = as_written(0.004 * p);
   o3::N_DH = 1;
   if (o3::H_max > o3::Hn[1]) {
     int k = 0;
     do {
       k = ++o3::N_DH;
-      const double scale = std::pow(10.0, k - 2);
-      o3::Hn[k] = scale * 1000.0;
-      o3::D_Hn[k] = as_written(scale * p * 0.5);
+      o3::Hn[k] = piece_bound(k);
+      o3::D_Hn[k] = as_written(std::pow(10.0, k - 2) * p * 0.5);
     } while (o3::H_max > o3::Hn[k]);
   }
+}
+
+double piece_bound(int k) {
+  return k == 1 ? 100.0 : std::pow(10.0, k - 2) * 1000.0;
+}
+
+double bound_not_exceeded(double h_max) {
+  const double written = as_written(h_max);
+  for (int k = 1; k < mapping_capacity && piece_bound(k) < h_max; ++k) {
+    if (!(written > as_written(piece_bound(k)))) return piece_bound(k);
+  }
+  return 0.0;
 }
 
 int piece_of(double h) {

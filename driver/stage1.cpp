@@ -45,10 +45,9 @@ long long stage1(stage1_tables& tables) {
   const int N = search_grid(tables.grid, grid_capacity);
   round_grid(tables.grid, N);
 
-  // Each written beside its name and renamed into place once complete:
-  // either file is whole, the previous or the new one. A run stopped
-  // between the two renames leaves a new temp1.tmp beside the previous
-  // temp2.tmp; stage 2 reads them only after a stage 1 of its own.
+  // Each written beside its name and renamed into place once both are
+  // complete, together: the pair is the previous run's or this one's, never
+  // a mix, whatever signal arrives between the renames.
   staged_file temp2;
   open_staged(temp2, temp2_name);
   base_indices(tables.cst);
@@ -58,8 +57,9 @@ long long stage1(stage1_tables& tables) {
                          tables.map, map_capacity);
   write_temp1(temp1.stream(), tables.cst, tables.map, n);
   write_temp2(temp2.stream(), tables.grid, N, n);
-  commit_staged(temp1, temp1_name);
-  commit_staged(temp2, temp2_name);
+  staged_file* const pair[] = {&temp1, &temp2};
+  const char* const names[] = {temp1_name, temp2_name};
+  commit_staged_together(pair, names, 2);
 
   print_size_estimate(N);
   return ask_to_continue();

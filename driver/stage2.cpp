@@ -155,9 +155,11 @@ int main_2(const stage2_settings& settings) {
   check_standard_output();
   finish_staged(result, result_file_name);
   if (!result.temporary().empty()) check_sound_table(result.temporary());
-  commit_staged(result, result_file_name);
-
+  // The rename is the run's last act, so that the status says what became
+  // of O3.res: everything that can fail comes before it, the log's end too.
   print_closing_advice();
+  check_standard_output();
+  commit_last(result, result_file_name);
   return 0;
 }
 

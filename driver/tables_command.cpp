@@ -9,9 +9,12 @@
 #include "driver/dialogue.h"
 #include "driver/files.h"
 #include "driver/options.h"
+#include "driver/result_file.h"
 #include "driver/run_parameters.h"
 #include "driver/stage1.h"
 #include "driver/stage2.h"
+#include "driver/temp1_file.h"
+#include "driver/temp2_file.h"
 
 namespace o3 {
 namespace {
@@ -72,6 +75,8 @@ int run_tables(int argc, const char* const* argv) {
   }
   if (!options.directory.empty() && !enter_directory("", options.directory)) return 2;
   if (const int status = lock_directory(); status != 0) return status;
+  // What would stop the run at a rename is found before the first question.
+  for (const char* name : {temp2_name, temp1_name, result_file_name}) check_replaceable(name);
   for (int q = 0; q < question_count; ++q) {
     if (options.answers[q]) {
       console().preset(static_cast<question>(q), options.options[q],

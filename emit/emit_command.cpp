@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -15,6 +14,7 @@
 #include "common/arguments.h"
 #include "common/directory.h"
 #include "common/escape.h"
+#include "common/exit_cleanup.h"
 #include "common/staged_file.h"
 #include "emit/sampler_files.h"
 #include "sampler/sampler.h"
@@ -93,15 +93,17 @@ std::vector<output> outputs(const emit_options& o) {
 
 bool refused(const output& f, int error) {
   std::fprintf(stderr, "o3tables emit: cannot write '%s': %s\n", escape_bytes(f.path).c_str(),
-               std::strerror(error));
+               staged_error_text(error));
   return false;
 }
 
 // All the files or none: the header and the sources must come from one
-// version, so each is complete on the disk before the first replaces its
-// old one, and a failure leaves the old set as it was.
+// version, so each is complete on the disk, and may replace its old one,
+// before the first does (commit_together); a failure leaves the old set as
+// it was, and a signal during the renames waits until the set is whole.
 bool write(const std::vector<output>& files) {
   std::vector<staged_file> staged(files.size());
+  std::vector<staged_file*> set;
   for (std::size_t i = 0; i < files.size(); ++i) {
     const std::string& text = files[i].text;
     int error = staged[i].open(files[i].path);
@@ -116,9 +118,13 @@ bool write(const std::vector<output>& files) {
       }
     }
     if (error != 0) return refused(files[i], error);
+    set.push_back(&staged[i]);
   }
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    if (const int error = staged[i].commit(); error != 0) return refused(files[i], error);
+  // From the first rename on, emit finishes and reports what it did.
+  hold_signals_to_exit();
+  std::size_t failed = 0;
+  if (const int error = commit_together(set.data(), set.size(), &failed); error != 0) {
+    return refused(files[failed], error);
   }
   for (const output& f : files) std::printf("wrote %s\n", escape_bytes(f.path).c_str());
   return true;

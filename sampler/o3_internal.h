@@ -118,6 +118,12 @@ extern "C" {
 int o3_fail(o3_error *e, int status, const char *path, long line,
             const char *what);
 
+/* The decimal number of `length` bytes at s (an optional sign, digits with
+   at most one '.', an optional exponent) as strtod reads it in the "C"
+   locale, whatever locale the program has set: the nearest double, ties to
+   even, HUGE_VAL beyond the largest, 0 below the smallest. */
+double o3_decimal(const char *s, size_t length);
+
 /* Opens path for reading; NULL, with *e filled, for what is not a regular
    file, before it can block (a FIFO) or never end (a device). */
 FILE *o3_open_file(const char *path, o3_error *e);

@@ -5,7 +5,6 @@
 #include "o3_format.h"
 
 #include <errno.h>
-#include <locale.h>
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -188,19 +187,8 @@ static size_t number_at(const char *s, char kind) {
 }
 
 /* The longest number read, far longer than any the tool writes: a longer
-   one is refused, as reading only its start would give another value. */
+   one is not in the tool's form. */
 #define O3_LONGEST_NUMBER 63
-
-/* strtod in the "C" notation whatever locale the program has set, of a
-   number of at most O3_LONGEST_NUMBER characters. */
-static double real_of(const char *s, size_t n) {
-  char text[O3_LONGEST_NUMBER + 1];
-  const char point = localeconv()->decimal_point[0];
-  size_t i;
-  for (i = 0; i < n; ++i) text[i] = s[i] == '.' ? point : s[i];
-  text[n] = '\0';
-  return strtod(text, NULL);
-}
 
 /* Matches the whole line against the form's line at *form, storing its
    numbers at *values; on success *form and *values are past them. */
@@ -223,7 +211,7 @@ static int match(const char *line, const char **form, double **values) {
         n = number_at(line + at, kind);
       }
       if (n == 0 || n > O3_LONGEST_NUMBER) return 0;
-      *v++ = real_of(line + at, n);
+      *v++ = o3_decimal(line + at, n);
       at += n;
       f += length;
     } else {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/answers.h"
+#include "tests/other_locale.h"
 
 namespace {
 
@@ -27,6 +28,25 @@ TEST(Answers, TokensAreWholeFiniteRealsOrDecimalIntegers) {
     EXPECT_EQ(v, r.real_ok ? r.real : -7.5);  // a refusal keeps the value
     EXPECT_EQ(o3::parse_integer(r.token, &i), r.int_ok);
     EXPECT_EQ(i, r.int_ok ? r.integer : -42);
+  }
+}
+
+// The tool never sets a locale, but the numbers it reads must not depend on
+// one that code linked with it sets: ps_AF's decimal point is two bytes.
+TEST(Answers, RealsAreReadTheSameInALocaleWithAnotherDecimalPoint) {
+  const o3test::other_locale locale;
+  if (!locale.set()) {
+    GTEST_SKIP() << o3test::long_point_locale << " is not installed and localedef cannot make it";
+  }
+  const struct { const char* token; bool ok; double value; } rows[] = {
+      {"0.5", true, 0.5}, {"-1.25e2", true, -125}, {"0x1p-2", true, 0.25},
+      {"1e-400", true, 0.0},  // an underflow, as strtod gives it
+      {"0,5", false, 0}, {"0\xd9\xab" "5", false, 0}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.token);
+    double v = -7.5;
+    EXPECT_EQ(o3::parse_real(r.token, &v), r.ok);
+    EXPECT_EQ(v, r.ok ? r.value : -7.5);
   }
 }
 

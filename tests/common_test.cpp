@@ -1,17 +1,20 @@
 // The shared pieces on their own: escaping, the bounded line reader, the
 // staged file and the run lock.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <sstream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -226,6 +229,74 @@ TEST(Common, AStagedFileKeepsWhatItReplacesAndWritesDevicesDirectly) {
   EXPECT_EQ(f.open(fifo), ENXIO);  // no reader: refused at once, not waited for
   EXPECT_TRUE(fs::is_fifo(fifo));
   fs::remove_all(dir);
+}
+
+// Two files that belong together (emit's header and source, the temp
+// files), with "old" contents that commit_together replaces by "new" ones.
+class file_set {
+ public:
+  file_set() {
+    char name[] = "/tmp/o3_common_XXXXXX";
+    dir_ = mkdtemp(name);
+    for (const char* f : {"a", "b"}) std::ofstream(dir_ / f) << "old " << f << "\n";
+  }
+  ~file_set() { fs::remove_all(dir_); }
+  // Commits new contents of both, calling `between` between the renames;
+  // the error, and in *failed the file that failed.
+  int commit(void (*between)(), std::size_t* failed) {
+    o3::staged_file a, b;
+    EXPECT_EQ(a.open(dir_ / "a"), 0);
+    EXPECT_EQ(b.open(dir_ / "b"), 0);
+    std::fputs("new a\n", a.stream());
+    std::fputs("new b\n", b.stream());
+    second_temporary = b.temporary();
+    second_target = dir_ / "b";
+    o3::staged_file* const both[] = {&a, &b};
+    return o3::commit_together(both, 2, failed, between);
+  }
+  // What a and b hold (nothing of b when it is a directory), and that
+  // nothing else, no temporary, is left.
+  std::string contents() const {
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 2);
+    std::stringstream s;
+    s << std::ifstream(dir_ / "a").rdbuf() << std::ifstream(dir_ / "b").rdbuf();
+    return s.str();
+  }
+  static inline std::string second_temporary, second_target;
+
+ private:
+  fs::path dir_;
+};
+
+TEST(CommonDeathTest, ASignalBetweenTheRenamesOfASetActsOnlyOnceAllAreInPlace) {
+  file_set set;
+  std::size_t failed = 0;
+  // The signal is raised after the first rename, as a batch system's
+  // SIGTERM might arrive; it ends the process only after the second.
+  EXPECT_EXIT((set.commit([] { raise(SIGTERM); }, &failed), std::exit(0)),
+              ::testing::KilledBySignal(SIGTERM), "");
+  EXPECT_EQ(set.contents(), "new a\nnew b\n");  // and no temporary left
+}
+
+// A rename refused after every check allowed it, as a file changed by
+// another process meanwhile makes it: the first file is taken back.
+TEST(Common, ARenameOfASetRefusedAfterTheFirstTakesTheFirstBack) {
+  const struct { const char* what; void (*between)(); int error; std::string left; } rows[] = {
+      {"the second temporary removed", [] { unlink(file_set::second_temporary.c_str()); },
+       o3::temporary_removed, "old a\nold b\n"},
+      // An exchange of names, unlike a rename, would take a directory.
+      {"the second target made a directory", [] {
+         fs::remove(file_set::second_target);
+         fs::create_directory(file_set::second_target);
+       }, EISDIR, "old a\n"}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    file_set set;
+    std::size_t failed = 0;
+    EXPECT_EQ(set.commit(r.between, &failed), r.error);
+    EXPECT_EQ(failed, 1u);
+    EXPECT_EQ(set.contents(), r.left);
+  }
 }
 
 }  // namespace

@@ -68,6 +68,10 @@ TEST(DialogueE2e, EachRuleRefusesAndAsksAgain) {
   const std::string fewer = ": with fewer pieces some histograms would lose more than 10^4 %\n";
   const std::string below_204 = "!!! The loss must be <= 204 % for H_max > 350" + fewer,
                     below_304 = "!!! The loss must be <= 304 % for H_max > 100" + fewer;
+  const auto on_bound = [](const char* piece_bound) {
+    return std::string("!!! H_max must exceed ") + piece_bound + " in six decimals once above it: "
+           "O3.res gives the lookup bounds so, and they must increase\n";
+  };
   const struct { const char* input; std::string prompt, refusal, echo; } cases[] = {
       {"0\n0.2\n0.999\n10\n", ask_losses, "!!! The loss must be >= 1 %\n", echo},
       {"0\n0.2\n1\n", "", "", "H0=0.000000 -> H_max=0.200000 with losses=1.000000%"},
@@ -81,6 +85,14 @@ TEST(DialogueE2e, EachRuleRefusesAndAsksAgain) {
        "H0=0.500000 -> H_max=0.700000 with losses=10.000000%"},
       {"0\n1e101\n0.2\n10\n", ask_H_max, bound, echo},
       {"0\n3200.0001\n0.2\n10\n", ask_H_max, bound, echo},
+      // Above a piece bound, but on it in six decimals: the lookup lines
+      // would end two pieces at one bound. 100.0000005 is a little below
+      // its decimal, 1000.0000005 a little above.
+      {"0\n100.0000004\n0.2\n10\n", ask_H_max, on_bound("100"), echo},
+      {"0\n100.0000005\n0.2\n10\n", ask_H_max, on_bound("100"), echo},
+      {"0\n1000.0000001\n0.2\n10\n", ask_H_max, on_bound("1000"), echo},
+      {"0\n1000.0000005\n10\n", "", "", "H0=0.000000 -> H_max=1000.000001 with losses=10.000000%"},
+      {"0\n100.0000006\n10\n", "", "", "H0=0.000000 -> H_max=100.000001 with losses=10.000000%"},
       // Fewer pieces than 4, and than 3, only up to H_max = 350 and 100.
       {"0\n3200\n204.0001\n204\n", ask_losses, below_204,
        "H0=0.000000 -> H_max=3200.000000 with losses=204.000000%"},

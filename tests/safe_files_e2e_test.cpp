@@ -121,6 +121,23 @@ TEST(SafeFilesE2e, LinksAreReplacedNeverWrittenThrough) {
     EXPECT_FALSE(fs::is_symlink(t.dir() + "/" + name));
     EXPECT_EQ(t.files(), temp_files);
   }
+  // A link to a device or a FIFO is replaced all the same: written through,
+  // the table would go onto a disk or to whoever reads the FIFO.
+  const std::string fifo = elsewhere.dir() + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+  for (const char* name : {"O3.res", "temp1.tmp", "temp2.tmp"}) {
+    for (const std::string& to : {std::string("/dev/full"), fifo}) {
+      SCOPED_TRACE(std::string(name) + " -> " + to);
+      tool_run t;
+      fs::create_symlink(to, t.dir() + "/" + name);
+      t.run("", short_run);
+      EXPECT_EQ(t.status, 0) << t.err;
+      EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(t.dir() + "/" + name)));
+      EXPECT_TRUE(t.file("O3.res") == short_table());
+    }
+  }
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  fs::remove(fifo);
   {
     SCOPED_TRACE("dangling O3.res");
     tool_run t;
@@ -142,6 +159,18 @@ TEST(SafeFilesE2e, LinksAreReplacedNeverWrittenThrough) {
   EXPECT_EQ(elsewhere.files(), std::vector<std::string>{"target"});
 }
 
+// The directory removed (rm -r) under a run in stage 2: its table can go
+// nowhere, and the run says why.
+TEST(SafeFilesE2e, ADirectoryRemovedUnderTheRunIsNamedAsTheReason) {
+  tool_run t;
+  t.start({"--h0", "0", "--hmax", "100", "--losses", "1", "--yes"});
+  ASSERT_TRUE(t.wait_for("Histogram=20,")) << t.err;
+  fs::remove_all(t.dir());
+  t.finish();
+  EXPECT_EQ(t.status, 1);
+  EXPECT_EQ(t.err, "cannot write O3.res: its directory was removed during the run\n" + closing);
+}
+
 TEST(SafeFilesE2e, EveryFailedWriteIsStatus1WithAMessage) {
   const std::string full = "cannot write standard output: No space left on device\n";
   struct row { const char* what; std::string input; std::vector<std::string> args;
@@ -152,8 +181,9 @@ TEST(SafeFilesE2e, EveryFailedWriteIsStatus1WithAMessage) {
       {"stdout a full device, help", "", {"-h"}, nullptr, "o3tables: " + full, {"O3.res"}},
       {"temp1.tmp a directory", "", short_run, "temp1.tmp",
        "cannot create temp1.tmp: Is a directory\n" + closing, {"O3.res", "temp1.tmp"}},
+      // Found before the first question, as the other refusals of a rename.
       {"O3.res a directory", "", short_run, "O3.res",
-       "cannot create O3.res: Is a directory\n" + closing, temp_files}};
+       "cannot create O3.res: Is a directory\n" + closing, {"O3.res"}}};
   for (const row& r : rows) {
     SCOPED_TRACE(r.what);
     tool_run t;

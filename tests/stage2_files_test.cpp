@@ -1,6 +1,7 @@
 // Stage 2 in a temporary directory, handed damaged temp files: every fault
 // stops the run with a message, within seconds, before O3.res is touched;
 // and a grid of H = 0 alone is written by rule.
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/staged_file.h"
+#include "driver/files.h"
 #include "driver/stage2.h"
 #include "sampler/o3_format.h"
 
@@ -189,6 +192,25 @@ TEST(Stage2FilesDeathTest, ATableItsReaderRefusesNeverReplacesO3res) {
   EXPECT_EQ(read("O3.res"), "the previous table\n");
   EXPECT_EQ(read("stdout.txt"), "Histogram=0, H=0.000000, number of pts=1, loss=0.100000%\n");
   EXPECT_EQ(files(), (std::set<std::string>{"O3.res", "stdout.txt", "temp1.tmp", "temp2.tmp"}));
+}
+
+// O3.res is replaced as the run's last act: a signal that arrives from
+// the rename on, when the previous table is gone, ends the run as one that
+// wrote its table (status 0), not as one stopped with its table left.
+TEST(Stage2FilesDeathTest, ASignalOnceO3resIsReplacedEndsTheRunAsOneThatWroteIt) {
+  const temp_dir dir;
+  write("O3.res", "the previous table\n");
+  const auto replace_then_signal = [] {
+    o3::staged_file table;
+    o3::open_staged(table, "O3.res");
+    std::fputs("the new table\n", table.stream());
+    o3::commit_last(table, "O3.res");
+    raise(SIGTERM);
+    std::exit(0);
+  };
+  EXPECT_EXIT(replace_then_signal(), ::testing::ExitedWithCode(0), "^$");
+  EXPECT_EQ(read("O3.res"), "the new table\n");
+  EXPECT_EQ(files(), std::set<std::string>{"O3.res"});
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // check and emit on the command line as a user or a job script meets them:
 // help, refused values, unknown options and names with control bytes, and
 // outputs that must never replace the table or write through a link.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -105,6 +106,15 @@ TEST(SubcommandsE2e, OutputsNeverReplaceTheTableNorWriteThroughALink) {
   t.put("o3_sampler.c", table);
   ASSERT_EQ(symlink("victim", (d + "p.svg").c_str()), 0);
   ASSERT_EQ(symlink("victim", (d + "o3_sampler.h").c_str()), 0);
+  // Links to a device and to a FIFO without a reader: replaced as well.
+  ASSERT_EQ(mkfifo((d + "fifo").c_str(), 0666), 0);
+  ASSERT_EQ(symlink("/dev/full", (d + "full.svg").c_str()), 0);
+  ASSERT_EQ(symlink("fifo", (d + "fifo.dat").c_str()), 0);
+  ASSERT_TRUE(fs::create_directory(d + "out"));
+  ASSERT_EQ(symlink("/dev/full", (d + "out/o3_sampler.c").c_str()), 0);
+  // Names of 255 and 248 bytes, the most a file system allows and the
+  // shortest whose ".NAME.XXXXXX" does not fit.
+  const std::string longest = std::string(251, 'p') + ".svg", long_data = std::string(248, 'd');
   const struct {
     const char* what;
     std::vector<std::string> args;
@@ -126,6 +136,20 @@ TEST(SubcommandsE2e, OutputsNeverReplaceTheTableNorWriteThroughALink) {
       {"a picture on a link", {"check", "--draws", "1000", "--svg", "p.svg"}, 0, "",
        "picture: p.svg at h = 2.5"},
       {"emit on a link", {"emit", "--lang", "c"}, 0, "", "wrote ./o3_sampler.h\n"},
+      {"a picture on a link to a device", {"check", "--draws", "1000", "--svg", "full.svg"}, 0,
+       "", "picture: full.svg at h = 2.5"},
+      {"data on a link to a FIFO", {"check", "--draws", "1000", "--data", "fifo.dat"}, 0, "",
+       "data: fifo.dat, "},
+      {"emit on a link to a device", {"emit", "--lang", "c", "--out", "out"}, 0, "",
+       "wrote out/o3_sampler.c\n"},
+      {"a picture named with 255 bytes", {"check", "--draws", "1000", "--svg", longest}, 0, "",
+       "picture: " + longest + " at h = 2.5"},
+      {"data named with 248 bytes", {"check", "--draws", "1000", "--data", long_data}, 0, "",
+       "data: " + long_data + ", "},
+      // The process's own descriptors are written, not replaced: a link
+      // in /dev, which only root could replace.
+      {"the picture on standard output", {"check", "--draws", "1000", "--svg", "/dev/stdout"}, 0,
+       "", "<?xml"},
       // A device is written, not replaced.
       {"a picture thrown away", {"check", "--draws", "1000", "--svg", "/dev/null"}, 0, "",
        "picture: /dev/null at h = 2.5"},
@@ -143,10 +167,21 @@ TEST(SubcommandsE2e, OutputsNeverReplaceTheTableNorWriteThroughALink) {
     EXPECT_EQ(t.file("victim"), "not to be touched\n");
   }
   // The links were replaced by the files, never followed.
-  EXPECT_FALSE(fs::is_symlink(d + "p.svg"));
+  for (const std::string name : {"p.svg", "o3_sampler.h", "full.svg", "fifo.dat", "out/o3_sampler.c",
+                                 longest.c_str(), long_data.c_str()}) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(d + name)));
+  }
   EXPECT_EQ(t.file("p.svg").rfind("<?xml", 0), 0u);
-  EXPECT_FALSE(fs::is_symlink(d + "o3_sampler.h"));
+  EXPECT_EQ(t.file("full.svg").rfind("<?xml", 0), 0u);
+  EXPECT_EQ(t.file(longest).rfind("<?xml", 0), 0u);
+  EXPECT_TRUE(fs::is_fifo(d + "fifo"));
   EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_TRUE(fs::is_symlink("/dev/stdout"));
+  // Nothing left under a temporary name.
+  for (const auto& e : fs::directory_iterator(t.dir())) {
+    EXPECT_NE(e.path().filename().string().rfind(".", 0), 0u) << e.path();
+  }
 }
 
 // The header and the sources belong together: a file that cannot be
@@ -164,11 +199,12 @@ TEST(SubcommandsE2e, EmitReplacesAllItsFilesOrNone) {
   for (const auto& e : fs::directory_iterator(t.dir())) left.push_back(e.path().filename());
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{"o3_sampler.f90", "o3_sampler.h"}));
-  // A full disk, for which /dev/full stands, is named as that.
-  ASSERT_EQ(symlink("/dev/full", (t.dir() + "/o3_sampler.c").c_str()), 0);
+  // A full disk, for which a cap on the size of a file stands: the header
+  // (10 kB) fits, the C source (60 kB) does not.
+  t.file_size_cap = 32768;
   t.run("", {"emit", "--lang", "c"});
   EXPECT_EQ(t.status, 1);
-  EXPECT_EQ(t.err, "o3tables emit: cannot write './o3_sampler.c': No space left on device\n");
+  EXPECT_EQ(t.err, "o3tables emit: cannot write './o3_sampler.c': File too large\n");
   EXPECT_EQ(t.file("o3_sampler.h"), "old header\n");
 }
 

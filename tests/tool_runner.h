@@ -28,7 +28,7 @@ class tool_run {
   bool wait_for(const std::string& text, int seconds = 60);
   void finish(const std::string& input = "", int seconds = 60);
   void send_signal(int signal) const;
-  std::string file(const std::string& name) const;  // "" when missing
+  std::string file(const std::string& name) const;  // "" when missing or no regular file
   bool exists(const std::string& name) const;
   std::vector<std::string> files() const;  // names in the directory, sorted
   const std::string& dir() const { return dir_; }
@@ -38,6 +38,10 @@ class tool_run {
   // beyond the latter fails with EFBIG, as on a full disk).
   std::string stdin_path, stdout_path;
   bool close_stdout = false;  // as `>&-` leaves it
+  // The user and group the tool runs as, from a test run by root; 0: the
+  // test's own.
+  uid_t uid = 0;
+  gid_t gid = 0;
   unsigned long memory_cap = 0, file_size_cap = 0;
   std::string out, err;
   int status = -1;  // exit status; 128 + signal number when killed
@@ -52,6 +56,11 @@ class tool_run {
   int fds_[3] = {-1, -1, -1};  // the tool's stdout, stderr, stdin
   std::size_t written_ = 0;
 };
+
+// Whether tool_run can run the tool as `uid`: the test runs as root and
+// that user may execute the built tool. The tests of directories shared by
+// several users need it, and are skipped without it.
+bool can_run_as(uid_t uid, gid_t gid);
 
 // A shell line for the programs the tests compile or build, never the tool:
 // its exit status (-1 when it did not exit) and its output and errors together.
