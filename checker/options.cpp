@@ -6,6 +6,7 @@
 
 #include "common/arguments.h"
 #include "common/real_number.h"
+#include "sampler/o3_sampler.h"
 
 namespace o3::checker {
 namespace {
@@ -22,7 +23,7 @@ bool whole_number(const std::string& s, std::uint64_t* v) {
 
 std::optional<options> parse_options(int argc, char** argv) {
   const std::optional<arguments> a =
-      parse_arguments("check", argc, argv, {"--seed", "--draws", "--svg", "--data", "--at"});
+      parse_arguments("check", argc, argv, {"--seed", "--draws", "--svg", "--data", "--at", "--engine"});
   if (!a) return std::nullopt;
   options o;
   o.help = a->help;
@@ -49,6 +50,18 @@ std::optional<options> parse_options(int argc, char** argv) {
       }
       o.at = at;
     }
+    if (name == "--engine") {
+      if (value == "default") {
+        o.engine = O3_ENGINE_DEFAULT;
+      } else if (value == "tables") {
+        o.engine = O3_ENGINE_TABLES;
+      } else if (value == "exponential") {
+        o.engine = O3_ENGINE_EXPONENTIAL;
+      } else {
+        refuse_value("check", name, value, "the engines are default, tables and exponential");
+        return std::nullopt;
+      }
+    }
     if (name == "--svg") o.svg = value;
     if (name == "--data") o.data = value;
     if (name == "--directory") o.directory = value;
@@ -69,6 +82,8 @@ void print_options() {
       "  --svg FILE   a picture: the density, the boxes and the draws at one\n"
       "               coupling, their deviations, the loss of every histogram\n"
       "  --at H       the coupling of the picture (the middle of the range)\n"
+      "  --engine E   tests the draws of engine E (default, tables or exponential)\n"
+      "               from 0 to 1e4 instead of the tables' in their range\n"
       "  --data FILE  the numbers behind it as columns, for gnuplot and NumPy\n"
       "  -C DIR, --directory DIR\n"
       "               works in DIR: FILE and the outputs are taken from there\n"

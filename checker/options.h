@@ -15,6 +15,8 @@ struct options {
   std::string data;               // no data file when empty
   std::optional<double> at;       // the middle of the range when absent
   std::string directory;          // -C: where the paths are taken from; here when empty
+  std::optional<int> engine;      // O3_ENGINE_*: the statistics of its draws instead of the tables'
+
   bool help = false;
 };
 

@@ -90,6 +90,11 @@ coupling_result evaluate(double h, int histogram, double expected_acceptance,
                          const std::vector<std::uint64_t>& counts, const tries& made) {
   coupling_result r{h, histogram, chi_square(counts), 0.0, 0.0, expected_acceptance, 0.0};
   r.chi2_p = chi_square_tail(r.chi2, static_cast<int>(counts.size()) - 1);
+  if (std::isnan(expected_acceptance)) {
+    r.acceptance = expected_acceptance;
+    r.acceptance_p = 1.0;
+    return r;
+  }
   // With no tries counted the rate is NaN and the test fails, as it should.
   const double tried = static_cast<double>(made.tried);
   r.acceptance = static_cast<double>(made.accepted) / tried;
@@ -116,6 +121,38 @@ std::vector<coupling_result> run_statistics(sampler::sampler& s, std::uint64_t s
     const double expected =
         density_integral(h) / (s.pieces_per_histogram() * s.area(g));
     results.push_back(test_coupling(h, g, expected, n, rng, draw));
+  }
+  return results;
+}
+
+std::vector<double> engine_couplings(const sampler::sampler& s) {
+  const double r = o3_tail_start;
+  std::vector<double> h{0.0,  1e-6, 1e-4, 0.01, 0.05, 0.1, 0.15, 0.3, 0.5, 0.7, 1.5,
+                        2.5,  6.0,  10.0, 30.0, 100.0, 1e3, 1e4,
+                        below(O3_EXPONENTIAL_FROM), O3_EXPONENTIAL_FROM, below(r / 8.0), r / 8.0,
+                        below(r / 2.0), r / 2.0};
+  if (std::isfinite(s.H0())) {
+    for (const double v : {s.H0(), below(s.H_max()), s.H_max()}) h.push_back(v);
+  }
+  std::sort(h.begin(), h.end());
+  h.erase(std::unique(h.begin(), h.end()), h.end());
+  return h;
+}
+
+std::vector<coupling_result> run_engine_statistics(sampler::sampler& s, std::uint64_t seed,
+                                                   std::uint64_t n) {
+  sampler::stream words(seed);
+  std::vector<coupling_result> results;
+  const auto draw = [&s](double h, sampler::stream& g, std::uint64_t* tried) {
+    return s.draw_counted(h, g, tried);
+  };
+  for (const double h : engine_couplings(s)) {
+    const bool tables = o3_from_tables(s.c_table(), h);
+    const int g = tables ? s.histogram_of(h) : -1;
+    const double expected = tables
+                                ? density_integral(h) / (s.pieces_per_histogram() * s.area(g))
+                                : std::numeric_limits<double>::quiet_NaN();
+    results.push_back(test_coupling(h, g, expected, n, words, draw));
   }
   return results;
 }

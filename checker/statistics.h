@@ -54,12 +54,12 @@ double chi_square(const std::vector<std::uint64_t>& counts);
 
 struct coupling_result {
   double h;
-  int histogram;
+  int histogram;  // -1 for a draw not from the tables
   double chi2;
   double chi2_p;
   double acceptance;  // accepted / tried
-  double expected_acceptance;
-  double acceptance_p;  // two-sided, binomial standard error
+  double expected_acceptance;  // NaN where the draw is not from the tables: not tested
+  double acceptance_p;  // two-sided, binomial standard error; 1 where not tested
 };
 
 // The tries of the draws and how many were accepted: one each.
@@ -68,6 +68,8 @@ struct tries {
   std::uint64_t accepted = 0;
 };
 
+// An expected acceptance of NaN leaves the acceptance untested: NaN, its
+// p-value 1.
 coupling_result evaluate(double h, int histogram, double expected_acceptance,
                          const std::vector<std::uint64_t>& counts, const tries& made);
 
@@ -75,9 +77,9 @@ bool passes(const coupling_result& r, std::size_t couplings);
 
 // Takes n draws at h from draw(h, rng, &tried), which must add its tries to
 // tried as sampler::draw_counted does, and tests them.
-template <class Draw>
+template <class URBG, class Draw>
 coupling_result test_coupling(double h, int histogram, double expected_acceptance,
-                              std::uint64_t n, std::mt19937_64& rng, Draw&& draw) {
+                              std::uint64_t n, URBG& rng, Draw&& draw) {
   const exact_law law(h);
   std::vector<std::uint64_t> counts(chi_square_bins);
   tries made;
@@ -92,5 +94,17 @@ coupling_result test_coupling(double h, int histogram, double expected_acceptanc
 // from one generator seeded with `seed`.
 std::vector<coupling_result> run_statistics(sampler::sampler& s, std::uint64_t seed,
                                             std::uint64_t n);
+
+// The couplings an engine is tested at: 0, then from 1e-6 to 1e4 two or
+// three a decade, and each side of every coupling where its draw changes
+// (O3_EXPONENTIAL_FROM, r / 8 and r / 2 of the exponential's tail start r,
+// the table's H0 and H_max where it has one), about 30 in all.
+std::vector<double> engine_couplings(const sampler::sampler& s);
+
+// The draws of the sampler's own engine at every engine coupling, from a
+// stream seeded with `seed`: the chi-square everywhere, the acceptance
+// where the draw is from the tables.
+std::vector<coupling_result> run_engine_statistics(sampler::sampler& s, std::uint64_t seed,
+                                                   std::uint64_t n);
 
 }  // namespace o3::checker

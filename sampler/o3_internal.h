@@ -84,9 +84,8 @@ struct o3_private {
   int surplus_g, surplus_k;
 };
 
-/* The exponential's layer floors and tail start (o3_layers.c). */
+/* The exponential's layer floors (o3_layers.c). */
 extern const double o3_layer_floor[O3_LAYERS + 1];
-extern const double o3_tail_start;
 
 /* A table accepted by the reader needs at most 1000 tries a draw on
    average, and the table-free methods fewer than 3, so this many mean the

@@ -241,6 +241,10 @@ struct o3_layer {
 };
 #define O3_LAYERS 512
 extern const struct o3_layer o3_layers[O3_LAYERS];
+/* Where the base layer's tail begins, r = 8.48...: a variate past it is r
+   plus an exponential. For |h| below r / 8 such a variate is past 8|h| and
+   drawn again, below r / 2 it folds: couplings where the draw changes. */
+extern const double o3_tail_start;
 
 struct o3_route {  /* couplings below bound go to cell offset + (int)(h / step) */
   double bound;    /* NaN for the last lookup line: never passed */
