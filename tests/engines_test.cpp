@@ -9,10 +9,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "sampler/distribution.h"
 #include "sampler/o3_internal.h"
 #include "sampler/sampler.h"
 #include "tests/made_tables.h"
@@ -275,6 +278,40 @@ TEST(Streams, OfASeedArePinned) {
     }
     EXPECT_EQ(drawn, c.drawn);
   }
+}
+
+// The distribution draws what a sampler without a table draws from the
+// same words, with its own parameter or one given, and keeps its coupling
+// through a stream to the last bit.
+TEST(Distribution, DrawsAsTheDefaultEngineInTheStyleOfRandom) {
+  const sampler s(engine::automatic);
+  o3::sampler::y_distribution d(0.7);
+  EXPECT_EQ(d.h(), 0.7);
+  EXPECT_EQ(d.min(), -1.0);
+  EXPECT_EQ(d.max(), 1.0);
+  std::mt19937_64 a(3), b(3);
+  o3::sampler::generator c(3), e(3);
+  for (const double h : {0.0, -0.05, 0.7, 3.0, 400.0}) {
+    SCOPED_TRACE(h);
+    const o3::sampler::y_distribution::param_type p(h);
+    for (int i = 0; i < 1000; ++i) {
+      ASSERT_EQ(d(a, p), const_cast<sampler&>(s).draw(h, b));
+      ASSERT_EQ(d(c, p), const_cast<sampler&>(s).draw(h, e));
+    }
+  }
+  EXPECT_EQ(d(a), const_cast<sampler&>(s).draw(0.7, b));
+  std::stringstream text;
+  const o3::sampler::y_distribution third(1.0 / 3.0);
+  text << third;
+  o3::sampler::y_distribution read;
+  text >> read;
+  EXPECT_EQ(read, third);
+  EXPECT_NE(read, d);
+  d.param(third.param());
+  EXPECT_EQ(d, third);
+  EXPECT_THROW(o3::sampler::y_distribution(std::nan("")), o3::sampler::coupling_error);
+  EXPECT_THROW(d(a, o3::sampler::y_distribution::param_type(INFINITY)),
+               o3::sampler::coupling_error);
 }
 
 }  // namespace
