@@ -82,11 +82,11 @@ std::vector<output> outputs(const emit_options& o) {
   const std::string version = "o3tables " O3TABLES_VERSION;
   const std::string dir = o.out + "/";
   std::vector<output> files{
-      {dir + "o3_sampler.h", "/* Written by " + version + " emit. */\n" + std::string(emit::sampler_header)},
-      {dir + "o3_sampler.c", "/* Written by " + version + " emit. */\n" + std::string(emit::sampler_source)}};
+      {dir + "o3_sampler.h", "/* Written by " + version + " emit. */\n" + emit::sampler_header},
+      {dir + "o3_sampler.c", "/* Written by " + version + " emit. */\n" + emit::sampler_source}};
   if (o.fortran) {
     files.push_back({dir + "o3_sampler.f90",
-                     "! Written by " + version + " emit.\n" + std::string(emit::sampler_module)});
+                     "! Written by " + version + " emit.\n" + emit::sampler_module});
   }
   return files;
 }

@@ -2,12 +2,12 @@
 // source in one file and the Fortran module, embedded when the tool is built.
 #pragma once
 
-#include <string_view>
+#include <string>
 
 namespace o3::emit {
 
-extern const std::string_view sampler_header;  // o3_sampler.h
-extern const std::string_view sampler_source;  // o3_sampler.c
-extern const std::string_view sampler_module;  // o3_sampler.f90
+extern const std::string sampler_header;  // o3_sampler.h
+extern const std::string sampler_source;  // o3_sampler.c
+extern const std::string sampler_module;  // o3_sampler.f90
 
 }  // namespace o3::emit

@@ -19,6 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (e.status == O3_OK || e.message[0] == '\0') std::abort();
     return 0;
   }
+  // The tables engine, whose draws are the ones that read the tables.
+  o3_set_engine(t, O3_ENGINE_TABLES);
   const double H0 = o3_h0(t);
   const double H_max = o3_h_max(t);
   o3_rng rng;
