@@ -333,7 +333,8 @@ O3_INLINE int o3_fold(double e, double h, double a, double *y) {
   /* Taken almost always from a = 1 on: the branch keeps the comparisons
      below off the way from h to y, and so does the sign, which h carries
      through the division: sign(h) - e / h is -(1 - e / a) for h < 0, bit
-     for bit. */
+     for bit. Below, where it is taken less often, the comparisons made
+     without a branch measured slower in every sweep. */
   if (O3_LIKELY(e < twice)) {
     *y = (h < 0.0 ? -1.0 : 1.0) - e / h;
     return 1;

@@ -10,7 +10,8 @@ extern "C" {
 #endif
 
 /* Inversion, exponential rejection with -log u, the library through the C
-   API (the engine its table was opened with), a uniform y, no draw. */
+   API (the engine its table was opened with), a uniform y, a y of one
+   division by h, no draw. */
 extern const struct sweep_method c_methods[];
 
 #ifdef __cplusplus

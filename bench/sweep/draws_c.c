@@ -42,6 +42,12 @@ static inline double uniform_y(struct sweep_state *st, double h) {
   (void)h;
   return 2.0 * uniform(st) - 1.0;
 }
+/* Not a draw either: the least a y that depends on h adds, one division by
+   h, as every exact draw's y must wait for h at least that long. */
+static inline double one_division(struct sweep_state *st, double h) {
+  const double y = 1.0 - uniform(st) / h;
+  return y < -1.0 ? -1.0 : y;
+}
 static inline double no_draw(struct sweep_state *st, double h) {
   (void)st;
   (void)h;
@@ -65,6 +71,7 @@ static inline void library_many(struct sweep_state *st, const double *h, double 
 ONE_BY_ONE(inversion)
 ONE_BY_ONE(exponential)
 ONE_BY_ONE(uniform_y)
+ONE_BY_ONE(one_division)
 ONE_BY_ONE(no_draw)
 
 #define METHOD(draw)                                \
@@ -73,6 +80,7 @@ ONE_BY_ONE(no_draw)
 METHOD(inversion)
 METHOD(exponential)
 METHOD(uniform_y)
+METHOD(one_division)
 METHOD(no_draw)
 METHOD(library)
 
@@ -81,5 +89,6 @@ const struct sweep_method c_methods[] = {
     {"exponential, -log u", sweep_exponential, replay_exponential, 0},
     {"library", sweep_library, replay_library, 1},
     {"uniform y (floor)", sweep_uniform_y, replay_uniform_y, 0},
+    {"1 - u/h (not a draw)", sweep_one_division, replay_one_division, 0},
     {"no draw", sweep_no_draw, replay_no_draw, 0},
     {NULL, NULL, NULL, 0}};

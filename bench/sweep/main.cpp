@@ -162,6 +162,7 @@ class bench {
       add("default, tables 0.2-0.5 [1]", c_library, false, t);
     }
     add("uniform y (floor)", find(c_methods, "uniform y (floor)"), false, nullptr);
+    add("1 - u/h (not a draw)", find(c_methods, "1 - u/h (not a draw)"), false, nullptr);
     add("no draw", find(c_methods, "no draw"), false, nullptr);
     first_cpp_ = variants_.size();
     add("C++ inversion", find(cpp_methods, "C++ inversion"), true, nullptr);
