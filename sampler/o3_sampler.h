@@ -410,25 +410,17 @@ double o3_draw_rest(const o3_table *t, double h, uint64_t word,
 /* The word source of an o3_rng, for o3_draw_rest. */
 uint64_t o3_rng_word(void *rng);
 
-/* The draw of o3_draw and o3_stream_draw: the first try inline, and the
-   exponential's tries after a variate past 2|h|, which are frequent for
-   couplings near 1/2; the rest with a copy of the generator, so that its
+/* The draw of o3_draw and o3_stream_draw: the first try inline and
+   nothing more, so that the caller's loop keeps room for the work around
+   it (a loop of further tries here cost a heat-bath sweep more than the
+   calls it saved); the rest with a copy of the generator, so that its
    state can stay in registers between draws. */
 O3_INLINE double o3_draw_in(const o3_table *t, double h, o3_rng *rng,
                            o3_counts *counts) {
   if (O3_LIKELY(t != NULL)) {
-    uint64_t word = o3_rng_next(rng);
+    const uint64_t word = o3_rng_next(rng);
     double y;
     if (O3_LIKELY(o3_try(t, h, word, &y))) return y;
-    if ((h < 0.0 ? -h : h) >= t->exponential_from) {
-      /* A few here; a generator stuck on such words ends in o3_draw_rest's
-         bound on the tries. */
-      int more = 16;
-      while (word != 0 && (word >> 11) < o3_layers[word & (O3_LAYERS - 1)].k && more-- > 0) {
-        word = o3_rng_next(rng);
-        if (o3_try(t, h, word, &y)) return y;
-      }
-    }
     {
       o3_rng copy = *rng;
       y = o3_draw_rest(t, h, word, o3_rng_word, &copy, counts, NULL);
