@@ -11,7 +11,7 @@ namespace o3 {
 inline constexpr const char* usage_line =
     "usage: o3tables [-C DIR] [[--h0 X] [--hmax Y] | --lattice L --beta B] [--losses P] [--yes] "
     "[--keep-losses] [-h|--help] [--version] | o3tables check [-C DIR] [FILE] [--seed N] "
-    "[--draws N] [--svg FILE] [--at H] [--data FILE] | o3tables emit [-C DIR] "
+    "[--draws N] [--svg FILE] [--at H] [--data FILE] [--engine E] | o3tables emit [-C DIR] "
     "[--lang c|fortran|all] [--out DIR] [FILE]";
 
 struct run_options {
