@@ -1,7 +1,7 @@
 // Nanoseconds per draw of y in [-1, 1] with density proportional to
-// exp(h*y - h): exact inversion, the sampler library without and with its
-// squeeze, and Boost.Random and UNU.RAN where CMake found them; also the
-// library's first try alone. Every benchmark makes one draw per iteration,
+// exp(h*y - h): exact inversion, the sampler library's default engine and
+// its tables engine, and Boost.Random and UNU.RAN where CMake found them;
+// also the tables' first try alone. Every benchmark makes one draw per iteration,
 // so its Time column is the time of one draw, and every one uses the same
 // generator (xoshiro256**).
 #include <benchmark/benchmark.h>
@@ -98,7 +98,8 @@ std::unique_ptr<o3::sampler::sampler> make_table(const char* losses,
     *error = std::string("the tool failed for losses ") + losses;
   } else {
     try {
-      result = std::make_unique<o3::sampler::sampler>(std::string(dir) + "/O3.res");
+      result = std::make_unique<o3::sampler::sampler>(std::string(dir) + "/O3.res",
+                                                      o3::sampler::engine::tables);
     } catch (const std::exception& e) {
       *error = std::string("cannot load the table of losses ") + losses +
                ": " + e.what();
@@ -190,7 +191,18 @@ void BM_draw_inversion_changing(benchmark::State& state) {
   });
 }
 
-// (c) The library.
+// (c) The library: its default engine, which needs no table, and its tables
+// engine on the tables made.
+o3::sampler::sampler& without_table() {
+  static o3::sampler::sampler s(o3::sampler::engine::automatic);
+  return s;
+}
+void BM_draw_default(benchmark::State& state, double h) {
+  run_fixed(state, [h](xoshiro256ss& rng) { return without_table().draw(h, rng); });
+}
+void BM_draw_default_changing(benchmark::State& state) {
+  run_changing(state, [](double h, xoshiro256ss& rng) { return without_table().draw(h, rng); });
+}
 void BM_draw_library(benchmark::State& state, int Nd_poi, double h) {
   o3::sampler::sampler* s = table_for(state, Nd_poi);
   if (s == nullptr) return;
@@ -359,6 +371,7 @@ void BM_draw_unuran_cstd_changing(benchmark::State& state) {
     const std::string tail = std::string("/h:") + label;
     benchmark::RegisterBenchmark(("BM_draw/inversion" + tail).c_str(),
                                  BM_draw_inversion, h);
+    benchmark::RegisterBenchmark(("BM_draw/default" + tail).c_str(), BM_draw_default, h);
 #ifdef O3_BENCH_HAVE_BOOST
     benchmark::RegisterBenchmark(("BM_draw/boost_exponential" + tail).c_str(),
                                  BM_draw_boost, h);
@@ -382,6 +395,7 @@ void BM_draw_unuran_cstd_changing(benchmark::State& state) {
   const std::string tail = "/h:changing";
   benchmark::RegisterBenchmark(("BM_draw/inversion" + tail).c_str(),
                                BM_draw_inversion_changing);
+  benchmark::RegisterBenchmark(("BM_draw/default" + tail).c_str(), BM_draw_default_changing);
 #ifdef O3_BENCH_HAVE_BOOST
   benchmark::RegisterBenchmark(("BM_draw/boost_exponential" + tail).c_str(),
                                BM_draw_boost_changing);
