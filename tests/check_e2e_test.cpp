@@ -82,6 +82,40 @@ TEST_F(CheckTool, PassesTheToolsOwnTableAndDrawsItsPicture) {
 
 // Losses of 10 % give one histogram of 10.123163 % (at H = 8.44): a warning
 // beside a passing verdict; the data and the picture say the same.
+// Each engine's draws from 0 to 1e4, on each side of every coupling where
+// the draw changes method (0.2, r / 8 and r / 2 of the exponential's tail
+// start r = 8.48, the table's H0 and H_max) and far past the table: the
+// chi-square at every one, the acceptance only where the tables draw.
+TEST_F(CheckTool, TestsEachEngineFromZeroToTenThousand) {
+  const struct {
+    const char* engine;
+    const char* tables_row;  // a coupling drawn from the tables, or none
+  } cases[] = {{"default", nullptr}, {"exponential", nullptr}, {"tables", "\n  2.5 "}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.engine);
+    const tool_run& r = run({"check", "--engine", c.engine, "--draws", "100000"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find(std::string("statistics of the ") + c.engine + " engine, from 0 to 1e4"),
+              std::string::npos) << r.out;
+    for (const char* h : {"\n  1e-06 ", "\n  0.19999999999999998 ", "\n  0.2 ",
+                          "\n  1.0602174954028412 ", "\n  4.2408699816113655 ",
+                          "\n  10000 "}) {
+      EXPECT_NE(r.out.find(h), std::string::npos) << h << r.out;
+    }
+    EXPECT_NE(r.out.find(", 0 failed: ok\nO3.res: passes every check\n"), std::string::npos)
+        << r.out;
+    // Outside the tables the acceptance is not tested: its columns say so.
+    EXPECT_NE(r.out.find("\n  30                       -  "), std::string::npos) << r.out;
+    if (c.tables_row != nullptr) {
+      const std::size_t at = r.out.find(c.tables_row);
+      ASSERT_NE(at, std::string::npos) << r.out;
+      // Histogram 33 serves 2.5: its acceptance is tested.
+      EXPECT_EQ(r.out.substr(at + 24, 5), "   33") << r.out.substr(at, 80);
+    }
+  }
+  EXPECT_EQ(run({"check", "--engine", "fastest"}).status, 2);
+}
+
 TEST_F(CheckTool, SaysHowTheLossesCameOutInItsReportDataAndPicture) {
   const tool_run& r = run({"check", "--draws", "20000", "--data", "d.dat", "--svg", "p.svg"});
   EXPECT_EQ(r.status, 0) << r.out << r.err;
