@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "sampler/inspect.h"
 #include "sampler/sampler.h"
 
 #ifdef O3_BENCH_HAVE_BOOST
@@ -220,7 +221,7 @@ void BM_draw_library_changing(benchmark::State& state, int Nd_poi) {
 void BM_draw_first_try(benchmark::State& state, int Nd_poi, double h) {
   o3::sampler::sampler* s = table_for(state, Nd_poi);
   if (s == nullptr) return;
-  run_fixed(state, [s, h](xoshiro256ss& rng) { return s->first_try(h, rng); });
+  run_fixed(state, [s, h](xoshiro256ss& rng) { return o3::sampler::detail::first_try(*s, h, rng); });
 }
 
 #ifdef O3_BENCH_HAVE_BOOST

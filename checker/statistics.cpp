@@ -1,5 +1,7 @@
 #include "checker/statistics.h"
 
+#include "sampler/inspect.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -8,6 +10,9 @@
 #include "checker/text.h"
 
 namespace o3::checker {
+
+using o3::sampler::detail::c_table;
+using o3::sampler::detail::draw_counted;
 
 exact_law::exact_law(double h)
     : h_(h), floor_(std::exp(-2.0 * h)), mass_(-std::expm1(-2.0 * h)) {}
@@ -114,7 +119,7 @@ std::vector<coupling_result> run_statistics(sampler::sampler& s, std::uint64_t s
   std::vector<coupling_result> results;
   // draw_counted is the draw of the library with its tries counted.
   const auto draw = [&s](double h, std::mt19937_64& g, std::uint64_t* tried) {
-    return s.draw_counted(h, g, tried);
+    return draw_counted(s, h, g, tried);
   };
   for (const double h : test_couplings(s, 20)) {
     const int g = s.histogram_of(h);
@@ -144,10 +149,10 @@ std::vector<coupling_result> run_engine_statistics(sampler::sampler& s, std::uin
   sampler::stream words(seed);
   std::vector<coupling_result> results;
   const auto draw = [&s](double h, sampler::stream& g, std::uint64_t* tried) {
-    return s.draw_counted(h, g, tried);
+    return draw_counted(s, h, g, tried);
   };
   for (const double h : engine_couplings(s)) {
-    const bool tables = o3_from_tables(s.c_table(), h);
+    const bool tables = o3_from_tables(c_table(s), h);
     const int g = tables ? s.histogram_of(h) : -1;
     const double expected = tables
                                 ? density_integral(h) / (s.pieces_per_histogram() * s.area(g))

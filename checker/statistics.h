@@ -76,7 +76,7 @@ coupling_result evaluate(double h, int histogram, double expected_acceptance,
 bool passes(const coupling_result& r, std::size_t couplings);
 
 // Takes n draws at h from draw(h, rng, &tried), which must add its tries to
-// tried as sampler::draw_counted does, and tests them.
+// tried as sampler::detail::draw_counted does, and tests them.
 template <class URBG, class Draw>
 coupling_result test_coupling(double h, int histogram, double expected_acceptance,
                               std::uint64_t n, URBG& rng, Draw&& draw) {

@@ -117,6 +117,10 @@ enum class engine : int {
   exponential = O3_ENGINE_EXPONENTIAL
 };
 
+namespace detail {
+struct access;  // sampler/inspect.h: what the library's own checks see
+}
+
 class sampler {
  public:
   // Opens and checks the O3.res at path for the engine; throws table_error.
@@ -172,25 +176,6 @@ class sampler {
     refuse_any(y.first(h.size()));
   }
 
-  // The draw with the tries the tables made added to *tries (none for a
-  // draw by another method), for measuring their acceptance rate.
-  template <class URBG>
-  double draw_counted(double h, URBG& rng, std::uint64_t* tries) {
-    const std::uint64_t w = word(rng);
-    double y;
-    if (o3_from_tables(table(), std::fabs(h))) ++*tries;
-    if (o3_try(table_, h, w, &y)) return y;
-    return rest(h, w, rng, &table_->counts, tries);
-  }
-
-  // Not a draw: the first try alone, its point or NaN where it misses, for
-  // measuring what the misses cost.
-  template <class URBG>
-  double first_try(double h, URBG& rng) const {
-    double y;
-    return o3_try(table(), h, word(rng), &y) ? y : std::numeric_limits<double>::quiet_NaN();
-  }
-
   engine how() const { return static_cast<engine>(o3_engine(table())); }
   // The sampler's own counts: of the draws from a generator, not a stream.
   std::uint64_t outside_count() const { return o3_outside_count(table_); }
@@ -233,9 +218,9 @@ class sampler {
     return s;
   }
 
-  o3_table* c_table() { return table_; }
-
  private:
+  friend struct detail::access;
+
   static o3_table* open(const char* path, engine how) {
     o3_error e;
     o3_table* t = o3_open_engine(path, static_cast<int>(how), &e);

@@ -15,11 +15,14 @@
 #include "checker/statistics.h"
 #include "checker/svg.h"
 #include "sampler/o3_internal.h"
+#include "sampler/inspect.h"
 #include "sampler/sampler.h"
 #include "tests/made_tables.h"
 #include "tests/tool_runner.h"
 
 namespace {
+
+using o3::sampler::detail::draw_counted;
 
 using o3::sampler::sampler;
 
@@ -191,7 +194,7 @@ TEST(Statistics, PassesAtTheLevelAndNotBelowIt) {
 TEST(Statistics, PassesTheLibrarySamplerOnACorrectTable) {
   sampler& s = small();
   EXPECT_TRUE(o3::checker::passes(
-      test_at_half([&s](double h, rng_t& g, auto* c) { return s.draw_counted(h, g, c); }), 20));
+      test_at_half([&s](double h, rng_t& g, auto* c) { return draw_counted(s, h, g, c); }), 20));
   for (const auto& r : o3::checker::run_statistics(s, 1, 20000)) {
     EXPECT_TRUE(o3::checker::passes(r, 20)) << "h = " << r.h << ", chi2 = " << r.chi2;
   }
@@ -206,10 +209,10 @@ TEST(Statistics, FailsAWrongSampler) {
     bool chi2_fails, acceptance_fails;  // false: either way
   } cases[] = {
       {"coupling 0.3 too large",
-       [&](double h, rng_t& g, auto* c) { return right.draw_counted(h + 0.3, g, c); }, true, false},
+       [&](double h, rng_t& g, auto* c) { return draw_counted(right, h + 0.3, g, c); }, true, false},
       {"uniform, with the sampler's acceptance",
        [&](double h, rng_t& g, auto* c) {
-         right.draw_counted(h, g, c);
+         draw_counted(right, h, g, c);
          return 2.0 * u(g) - 1.0;
        }, true, false},
       {"right law by inversion, nothing rejected",

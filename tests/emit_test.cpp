@@ -12,11 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "sampler/inspect.h"
 #include "sampler/sampler.h"
 #include "tests/made_tables.h"
 #include "tests/tool_runner.h"
 
 namespace o3test {
+
+using o3::sampler::detail::c_table;
 namespace {
 
 using result = command_result;
@@ -92,7 +95,7 @@ std::string library_draws(o3::sampler::engine how, const std::string& a, const s
       for (auto& t : table) {
         for (int i = 0; i < n; ++i) {
           out += hex(pass == 0 ? t.draw(h, rng)
-                               : o3_draw_uniform(t.c_table(), h, xorshift_uniform, &state));
+                               : o3_draw_uniform(c_table(t), h, xorshift_uniform, &state));
         }
       }
     }

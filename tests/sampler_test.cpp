@@ -16,10 +16,15 @@
 
 #include "sampler/o3_format.h"
 #include "sampler/o3_internal.h"
+#include "sampler/inspect.h"
 #include "sampler/sampler.h"
 #include "tests/made_tables.h"
 
 namespace {
+
+using o3::sampler::detail::c_table;
+using o3::sampler::detail::draw_counted;
+using o3::sampler::detail::first_try;
 
 using o3::sampler::sampler;
 using o3::sampler::table_error;
@@ -448,7 +453,7 @@ TEST(Bounds, BracketTheDensityWhereverTheHistogramServes) {
   for (const char* answers : {"0 20 10", "0 1000 50"}) {
     SCOPED_TRACE(answers);
     sampler s(made_table(answers));
-    const o3_table* t = s.c_table();
+    const o3_table* t = c_table(s);
     double gaps = 0.0;
     int tested = 0;
     for (int g = 0; g < s.histogram_count(); ++g) {
@@ -488,7 +493,7 @@ TEST(Bounds, TheFirstTryStopsAtTheSqueeze) {
   for (const char* answers : {"0 20 10", "0 3200 10", "3000 3200 1"}) {
     SCOPED_TRACE(answers);
     sampler s(made_table(answers));
-    const o3_table* t = s.c_table();
+    const o3_table* t = c_table(s);
     const std::size_t nd = t->nd;
     int tested = 0;
     for (int g = 0; g < s.histogram_count(); ++g) {
@@ -555,7 +560,7 @@ TEST(Draws, DecideEveryTryAsTheDensityWould) {
       const double lo = s.smallest_served(g), up = s.largest_served(g);
       if (!(lo < up)) continue;  // a histogram the map sends no coupling to
       const double h = i % 3 == 0 ? lo : i % 3 == 1 ? 0.5 * (lo + up) : std::nextafter(up, lo);
-      ASSERT_EQ(o3_draw(s.c_table(), h, &a), by_the_density(s.c_table(), h, &b))
+      ASSERT_EQ(o3_draw(c_table(s), h, &a), by_the_density(c_table(s), h, &b))
           << "draw " << i << ", h = " << h;
     }
   }
@@ -619,7 +624,7 @@ TEST(Draws, InvertOutsideTheTableToTheLastDigits) {
     SCOPED_TRACE(testing::Message() << "h = " << c.h << ", u = " << c.top53 << " * 2^-53");
     std::uint64_t word = c.top53 << 11;
     const double y = o3_draw_words(
-        s.c_table(), c.h, [](void* w) { return *static_cast<std::uint64_t*>(w); }, &word);
+        c_table(s), c.h, [](void* w) { return *static_cast<std::uint64_t*>(w); }, &word);
     const long double h = std::fabs(c.h);
     const long double u = std::ldexp(static_cast<long double>(c.top53), -53);
     const long double exact =
@@ -642,7 +647,7 @@ TEST(Draws, RefuseACouplingThatIsNotANumber) {
   // In C the draw reports it as NaN, also for a table that is not open.
   o3_rng r;
   o3_rng_seed(&r, 1);
-  EXPECT_TRUE(std::isnan(o3_draw(s.c_table(), std::nan(""), &r)));
+  EXPECT_TRUE(std::isnan(o3_draw(c_table(s), std::nan(""), &r)));
   EXPECT_TRUE(std::isnan(o3_draw(nullptr, 3.0, &r)));
   EXPECT_EQ(s.error_count(), 4u);
 }
@@ -656,7 +661,7 @@ TEST(Draws, UniformsOutsideTheUnitIntervalOrStuckNeitherLeaveTheTableNorHang) {
     const auto uniform = [](void* state) { return *static_cast<double*>(state); };
     for (const double h : {0.0, 3.0, 19.99, 40.0}) {
       const std::uint64_t errors = s.error_count();
-      const double y = o3_draw_uniform(s.c_table(), h, uniform, &u);
+      const double y = o3_draw_uniform(c_table(s), h, uniform, &u);
       EXPECT_TRUE(y >= -1.0 && y <= 1.0 ? s.error_count() == errors
                                         : std::isnan(y) && s.error_count() == errors + 1)
           << y;
@@ -689,17 +694,17 @@ TEST(Draws, UniformsOutsideTheUnitIntervalOrStuckNeitherLeaveTheTableNorHang) {
       source a{e.u, {}, false}, b{e.as, {}, false};
       o3_rng_seed(&a.rest, 8);
       o3_rng_seed(&b.rest, 8);
-      EXPECT_EQ(o3_draw_uniform(s.c_table(), h, starting, &a),
-                o3_draw_uniform(s.c_table(), h, starting, &b));
+      EXPECT_EQ(o3_draw_uniform(c_table(s), h, starting, &a),
+                o3_draw_uniform(c_table(s), h, starting, &b));
     }
   }
   // A generator never seeded gives zeros for ever, every try at -1 and
   // accepted: refused and counted instead.
   o3_rng zeros{};
   const std::uint64_t errors = s.error_count();
-  EXPECT_TRUE(std::isnan(o3_draw(s.c_table(), 3.0, &zeros)));
+  EXPECT_TRUE(std::isnan(o3_draw(c_table(s), 3.0, &zeros)));
   std::vector<double> many(O3_BATCH + 3, 3.0);
-  o3_draw_many(s.c_table(), many.size(), many.data(), many.data(), &zeros);
+  o3_draw_many(c_table(s), many.size(), many.data(), many.data(), &zeros);
   EXPECT_TRUE(std::all_of(many.begin(), many.end(), [](double y) { return std::isnan(y); }));
   EXPECT_EQ(s.error_count(), errors + 1 + many.size());
   // A generator stuck on one word throws in C++: its tries are the last
@@ -722,8 +727,8 @@ TEST(Draws, FromASamplerMovedFromAreRefused) {
   std::uint64_t tries = 0;
   std::vector<double> h{3.0}, y(1);
   const std::vector<std::function<void()>> calls{
-      [&] { s.draw(3.0, rng); }, [&] { s.draw_counted(3.0, rng, &tries); },
-      [&] { s.first_try(3.0, rng); }, [&] { s.draw_many(h, y, rng); }};
+      [&] { s.draw(3.0, rng); }, [&] { draw_counted(s, 3.0, rng, &tries); },
+      [&] { first_try(s, 3.0, rng); }, [&] { s.draw_many(h, y, rng); }};
   for (const auto& call : calls) {
     try {
       call();
@@ -747,8 +752,8 @@ TEST(Draws, CountTheTriesOfMirroredDraws) {
   std::uint64_t plus = 0, minus = 0;
   for (int i = 1; i < 5000; ++i) {
     const double h = 0.004 * i;
-    const double y = s.draw_counted(h, a, &plus);
-    ASSERT_EQ(s.draw_counted(-h, b, &minus), -y) << i;
+    const double y = draw_counted(s, h, a, &plus);
+    ASSERT_EQ(draw_counted(s, -h, b, &minus), -y) << i;
     ASSERT_EQ(minus, plus) << i;
   }
   EXPECT_GT(plus, 5000u);
@@ -765,8 +770,8 @@ TEST(Draws, AreTheSameFromWordsUniformsAndTheGenerator) {
   for (int i = 0; i < 20000; ++i) {
     const double h = 0.01 * (i % 3000) - 5.0;  // across H0 and the mirror
     const double y = s.draw(h, a);
-    ASSERT_EQ(y, o3_draw(s.c_table(), h, &b)) << i;
-    ASSERT_EQ(y, o3_draw_uniform(s.c_table(), h, uniform, &c)) << i;
+    ASSERT_EQ(y, o3_draw(c_table(s), h, &b)) << i;
+    ASSERT_EQ(y, o3_draw_uniform(c_table(s), h, uniform, &c)) << i;
   }
 }
 
@@ -786,13 +791,13 @@ TEST(Draws, ManyAtOnceAreTheBatchesOrTheDrawsOneByOne) {
     for (std::size_t from = 0; from < h.size(); from += O3_BATCH) {
       const std::size_t b = std::min<std::size_t>(O3_BATCH, h.size() - from);
       if (how != engine::tables) {
-        for (std::size_t i = 0; i < b; ++i) expected[from + i] = o3_draw(s.c_table(), h[from + i], &r);
+        for (std::size_t i = 0; i < b; ++i) expected[from + i] = o3_draw(c_table(s), h[from + i], &r);
         continue;
       }
       std::vector<std::uint64_t> word(b);
       for (std::size_t i = 0; i < b; ++i) word[i] = o3_rng_next(&r);
       for (std::size_t i = 0; i < b; ++i) {
-        expected[from + i] = o3_draw_rest(s.c_table(), h[from + i], word[i], o3_rng_word, &r,
+        expected[from + i] = o3_draw_rest(c_table(s), h[from + i], word[i], o3_rng_word, &r,
                                           nullptr, nullptr);
       }
     }

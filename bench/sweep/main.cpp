@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "draws.h"
+#include "sampler/inspect.h"
 #include "sampler/sampler.h"
 
 namespace {
@@ -270,7 +271,7 @@ class bench {
     v.table = table;
     if (cpp && method->needs_table) {
       v.sampler = std::make_unique<o3::sampler::sampler>(o3::sampler::engine::automatic);
-      v.table = v.sampler->c_table();
+      v.table = o3::sampler::detail::c_table(*v.sampler);
     }
     return !method->needs_table || v.table != nullptr;
   }

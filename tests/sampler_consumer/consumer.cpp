@@ -8,6 +8,8 @@
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
   o3::sampler::sampler s(argv[1]);
+  o3_table* table = o3_open(argv[1], nullptr);
+  if (table == nullptr) return 1;
   o3::sampler::generator rng(7);
   o3_rng same;
   o3_rng_seed(&same, 7);
@@ -18,8 +20,9 @@ int main(int argc, char** argv) {
     const double h = s.H0() + (s.H_max() - s.H0()) * i / n;
     const double y = s.draw(h, rng);
     inside = inside && y >= -1.0 && y <= 1.0;
-    differ += y != o3_draw(s.c_table(), h, &same);
+    differ += y != o3_draw(table, h, &same);
   }
+  o3_close(table);
   std::printf("%d\n%d\n", inside ? 1 : 0, differ);
   return 0;
 }
