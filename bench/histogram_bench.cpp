@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/run_parameters.h"
 #include "numeric/romberg.h"
+#include "parameters/density.h"
+#include "parameters/run_parameters.h"
 #include "partition/finish.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "driver/answers.h"
 #include "driver/grid.h"
 #include "driver/mapping.h"
-#include "driver/run_parameters.h"
+#include "parameters/run_parameters.h"
 
 namespace o3 {
 namespace {

@@ -5,9 +5,10 @@
 #include <cstdio>
 
 #include "driver/mapping.h"
-#include "driver/run_parameters.h"
 #include "numeric/fatal.h"
 #include "numeric/romberg.h"
+#include "parameters/density.h"
+#include "parameters/run_parameters.h"
 
 namespace o3 {
 namespace {

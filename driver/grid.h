@@ -1,7 +1,7 @@
 // The histogram grid: its couplings, their rounding onto the mapping, their pieces.
 #pragma once
 
-#include "driver/run_parameters.h"
+#include "parameters/run_parameters.h"
 
 namespace o3 {
 

@@ -2,8 +2,8 @@
 #include "driver/histogram_map.h"
 
 #include "driver/mapping.h"
-#include "driver/run_parameters.h"
 #include "numeric/fatal.h"
+#include "parameters/run_parameters.h"
 
 namespace o3 {
 namespace {

@@ -10,11 +10,11 @@
 #include "driver/files.h"
 #include "driver/options.h"
 #include "driver/result_file.h"
-#include "driver/run_parameters.h"
 #include "driver/stage1.h"
 #include "driver/stage2.h"
 #include "driver/temp1_file.h"
 #include "driver/temp2_file.h"
+#include "parameters/run_parameters.h"
 
 namespace o3 {
 namespace {

@@ -7,9 +7,9 @@
 #include "driver/answers.h"
 #include "driver/files.h"
 #include "driver/histogram_map.h"
-#include "driver/run_parameters.h"
 #include "driver/temp_lines.h"
 #include "numeric/fatal.h"
+#include "parameters/run_parameters.h"
 
 namespace o3 {
 namespace {

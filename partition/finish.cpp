@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "driver/run_parameters.h"
 #include "numeric/fatal.h"
+#include "parameters/run_parameters.h"
 #include "partition/corrections.h"
 #include "partition/partition_search.h"
 

@@ -1,7 +1,5 @@
-// The run parameters every stage of a table run shares, and the density they drive.
+// The run parameters every stage of a table run shares.
 #pragma once
-
-#include <cstdint>
 
 namespace o3 {
 
@@ -50,13 +48,6 @@ void store_initial_values();
 
 // Stores the histogram_Acc_ values in Acc_interval, Acc_ridders and Acc_a.
 void use_histogram_accuracies();
-
-// exp((x - 1) * H) at the current H: the unnormalised density of y = cos(theta),
-// non-decreasing on [-1, 1] for H >= 0, and 1 at x = 1 for every H.
-double g1(double x);
-
-// Number of evaluations of g1 since the process started, for cost counts.
-std::uint64_t g1_evaluations();
 
 // Set-up hook called at the start of a run and of stage 2; it has no effect.
 void precision();
