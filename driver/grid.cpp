@@ -41,8 +41,12 @@ double split_integral() {
 
 }  // namespace
 
+double losses_ratio(double fraction) { return 1.0 + 0.5 * fraction; }
+
+double losses_percent_of_ratio(double ratio) { return (ratio - 1.0) * 200.0; }
+
 void factor_to_ratio() {
-  o3::factor = 1.0 + 0.5 * o3::factor;
+  o3::factor = losses_ratio(o3::factor);
   if (!(1.0 < o3::factor)) nrerror("The factor must be > 1. ");
 }
 

@@ -8,6 +8,13 @@ namespace o3 {
 // Most values the grid may hold.
 inline constexpr int grid_capacity = 100001;
 
+// The losses as the grid's ratio 1 + p/200, by which the integral of the
+// density falls from one grid value to the next, from the fraction p/100
+// that the dialogue leaves; and that ratio back in percent, p, as O3.res
+// states the losses.
+double losses_ratio(double fraction);
+double losses_percent_of_ratio(double ratio);
+
 // Turns factor from p/100 into the grid's ratio 1 + p/200; fatal "The factor
 // must be > 1. " unless the result is above 1.
 void factor_to_ratio();

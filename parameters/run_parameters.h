@@ -33,8 +33,9 @@ extern int N_DH;
 // Piece k covers Hn[k-1] <= H < Hn[k] with the H step D_Hn[k]; Hn[0] is H0.
 extern double Hn[mapping_capacity];
 extern double D_Hn[mapping_capacity];
-// The accepted losses: percent after the losses question, the fraction p/100
-// when the dialogue returns, 1 + p/200 from the start of stage 1 on.
+// The accepted losses p: percent after the losses question, the fraction
+// p/100 when the dialogue returns (losses_fraction), the grid's ratio
+// 1 + p/200 from the start of stage 1 on (losses_ratio, in driver/grid.h).
 extern double factor;
 // Right end that the partition of one histogram must reach.
 extern double Xlimit;
