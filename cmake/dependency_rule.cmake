@@ -8,7 +8,8 @@
 #                    sampler/o3_sampler.h
 #   partition/       numeric, parameters
 #   numeric/         parameters
-#   parameters/      the run parameters and the density, the bottom of the run
+#   parameters/      the run parameters and the density, the bottom of the
+#                    run: sampler/o3_format.h, for what a table may hold
 #   common/          shared helpers: the standard library and POSIX only
 #   sampler/         stands alone: the C and C++ standard libraries only
 #   examples/        the sampler
@@ -23,7 +24,7 @@ set(rule_driver
   "driver/;partition/;numeric/;parameters/;common/;sampler/o3_format.h;sampler/o3_sampler.h")
 set(rule_partition "partition/;numeric/;parameters/")
 set(rule_numeric "numeric/;parameters/")
-set(rule_parameters "parameters/")
+set(rule_parameters "parameters/;sampler/o3_format.h")
 set(rule_common "common/")
 set(rule_sampler "sampler/")
 set(rule_examples "sampler/")

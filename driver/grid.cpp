@@ -19,6 +19,7 @@ constexpr double grid_tolerance = 0.001;
 // Stores v as grid[c], or stops the run before the table would overflow.
 void store_grid_value(double* grid, int capacity, int c, double v) {
   if (c >= capacity) {
+    static_assert(grid_capacity == 100001, "the message states it");
     nrerror("!!! The histogram grid would need more than 100001 values: "
             "increase the losses or decrease H_max");
   }

@@ -23,8 +23,9 @@
 namespace o3 {
 namespace {
 
-// Capacity of each of stage 2's work arrays.
-constexpr int work_capacity = 100001;
+// Capacity of each of stage 2's work arrays: the Nd_poi + 1 points of a
+// histogram, and its Nd_poi box heights.
+constexpr int work_capacity = max_pieces + 1;
 
 // The histograms searched again to keep the asked losses, and those still
 // above them: the least loss that Nd_poi pieces reach there.

@@ -1,14 +1,18 @@
 // The run parameters every stage of a table run shares.
 #pragma once
 
+#include "sampler/o3_format.h"
+
 namespace o3 {
 
-// Capacity of the H-mapping: pieces 1..99 with their bounds and steps.
-inline constexpr int mapping_capacity = 100;
+// Capacity of the H-mapping: pieces 1..99 with their bounds and steps, one
+// lookup line each in O3.res.
+inline constexpr int mapping_capacity = O3_MAX_LOOKUP_LINES + 1;
 
-// Most pieces a histogram may have (Nd_poi); the losses rule's larger values
-// are lowered to it, and the search's hook scratch is sized for it.
-inline constexpr int max_pieces = 600;
+// Most pieces a histogram may have (Nd_poi), as many as a table may hold;
+// the losses rule's larger values are lowered to it, and the search's hook
+// scratch is sized for it.
+inline constexpr int max_pieces = O3_MAX_PIECES;
 
 // Values a run starts from; a repeated dialogue does not restore them.
 inline constexpr double initial_H0 = 0.0;

@@ -315,7 +315,7 @@ static int read_header(struct lines *l, struct o3_file *f) {
     return refuse(l, "the PARAMETER line differs from the #define lines");
   }
   if (!expect(l, O3_DASH, NULL)) return 0;
-  if (!in_range(v[0], 1, O3_MAX_ND)) {
+  if (!in_range(v[0], 1, O3_MAX_PIECES)) {
     return o3_fail(l->e, O3_REFUSED, l->path, 5, "Nd_poi must be from 1 to 600");
   }
   if (!in_range(v[1], 0, O3_MAX_HISTOGRAMS - 1)) {
