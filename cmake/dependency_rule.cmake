@@ -7,7 +7,7 @@
 #                    the O3.res format of sampler/o3_format.h and its reader
 #                    sampler/o3_sampler.h
 #   partition/       numeric, parameters
-#   numeric/         parameters
+#   numeric/         parameters, common (the exit statuses)
 #   parameters/      the run parameters and the density, the bottom of the
 #                    run: sampler/o3_format.h, for what a table may hold
 #   common/          shared helpers: the standard library and POSIX only
@@ -23,7 +23,7 @@ set(rule_emit "emit/;sampler/;common/")
 set(rule_driver
   "driver/;partition/;numeric/;parameters/;common/;sampler/o3_format.h;sampler/o3_sampler.h")
 set(rule_partition "partition/;numeric/;parameters/")
-set(rule_numeric "numeric/;parameters/")
+set(rule_numeric "numeric/;parameters/;common/")
 set(rule_parameters "parameters/;sampler/o3_format.h")
 set(rule_common "common/")
 set(rule_sampler "sampler/")
