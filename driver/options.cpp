@@ -23,7 +23,7 @@ constexpr option_syntax run_syntax[] = {
 constexpr std::pair<std::string_view, question> answer_options[] = {
     {"--h0", question::h0}, {"--hmax", question::h_max}, {"--losses", question::losses}};
 
-run_options usage_error(std::string message) {
+run_options faulty(std::string message) {
   run_options o;
   o.what = run_options::action::usage_error;
   o.error = std::move(message);
@@ -63,7 +63,7 @@ std::string derive_range(run_options& o, const std::string& lattice, const std::
 run_options parse_run_options(int argc, const char* const* argv,
                               std::span<const std::string_view> subcommands) {
   const arguments a = parse_arguments(argc, argv, {run_syntax, false, subcommands});
-  if (!a.error.empty()) return usage_error(a.error);
+  if (!a.error.empty()) return faulty(a.error);
   run_options o;
   for (const auto& [name, q] : answer_options) {
     if (const std::string* value = a.value(name)) {
@@ -79,11 +79,11 @@ run_options parse_run_options(int argc, const char* const* argv,
   const std::string* beta = a.value("--beta");
   if (lattice != nullptr || beta != nullptr) {
     if (lattice == nullptr || beta == nullptr) {
-      return usage_error(lattice != nullptr ? "option '--lattice' needs --beta"
-                                            : "option '--beta' needs --lattice");
+      return faulty(lattice != nullptr ? "option '--lattice' needs --beta"
+                                       : "option '--beta' needs --lattice");
     }
     if (std::string error = derive_range(o, *lattice, *beta); !error.empty()) {
-      return usage_error(std::move(error));
+      return faulty(std::move(error));
     }
   }
   if (const std::string* directory = a.value("--directory")) o.directory = *directory;
