@@ -1,15 +1,14 @@
 // Cost of one histogram (partition search and corrections) and of a whole run.
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <cstdint>
-#include <cstdlib>
-#include <string>
 #include <vector>
 
-#include "driver/run_parameters.h"
 #include "numeric/romberg.h"
+#include "parameters/density.h"
+#include "parameters/run_parameters.h"
 #include "partition/finish.h"
+#include "tests/tool_runner.h"
 
 namespace {
 
@@ -45,23 +44,17 @@ BENCHMARK(BM_histogram)
     ->ArgNames({"H_x10", "Nd_poi"})
     ->Unit(benchmark::kMillisecond);
 
-// The whole tool, answers piped in: H0 = 0, H_max = 200, losses 10.
+// The whole tool, answers piped in: H0 = 0, H_max = 200, losses 10, run as
+// the tests run it, in a temporary directory removed at the end.
 void BM_whole_run(benchmark::State& state) {
-  char dir[] = "/tmp/o3bench.XXXXXX";
-  if (mkdtemp(dir) == nullptr) {
-    state.SkipWithError("cannot make a temporary directory");
-    return;
-  }
-  const std::string command = std::string("cd ") + dir +
-                              " && printf '0\\n200\\n10\\n1\\n' | " +
-                              O3TABLES_PATH + " > /dev/null";
+  o3test::tool_run t;
   for (auto _ : state) {
-    if (std::system(command.c_str()) != 0) {
+    t.run("0\n200\n10\n1\n", {}, 3600);
+    if (t.status != 0) {
       state.SkipWithError("the run failed");
       break;
     }
   }
-  std::system((std::string("rm -rf ") + dir).c_str());
 }
 // Wall time: the work is done by the child process.
 BENCHMARK(BM_whole_run)->UseRealTime()->Unit(benchmark::kMillisecond);

@@ -8,9 +8,7 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <exception>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
@@ -18,6 +16,7 @@
 
 #include "sampler/inspect.h"
 #include "sampler/sampler.h"
+#include "tests/made_tables.h"
 
 #ifdef O3_BENCH_HAVE_BOOST
 #include <boost/random/exponential_distribution.hpp>
@@ -74,8 +73,8 @@ double unit(std::uint64_t w) { return static_cast<double>(w >> 11) * 0x1.0p-53; 
 constexpr double H0 = 0.0;
 constexpr double H_max = 50.0;
 
-// The two tables, made once by running the tool in temporary directories:
-// losses 10 (104 pieces) and losses 1 (600 pieces).
+// The two tables, made once by the tool as the tests make theirs
+// (tests/made_tables.h): losses 10 (104 pieces) and losses 1 (600 pieces).
 struct tables {
   std::string error;  // empty when both were made and loaded
   std::unique_ptr<o3::sampler::sampler> losses10;
@@ -84,31 +83,14 @@ struct tables {
 
 std::unique_ptr<o3::sampler::sampler> make_table(const char* losses,
                                                  std::string* error) {
-  char dir[] = "/tmp/o3drawbench.XXXXXX";
-  if (mkdtemp(dir) == nullptr) {
-    *error = "cannot make a temporary directory";
+  try {
+    return std::make_unique<o3::sampler::sampler>(
+        o3test::made_table(std::to_string(H0) + " " + std::to_string(H_max) + " " + losses),
+        o3::sampler::engine::tables);
+  } catch (const std::exception& e) {
+    *error = std::string("no table of losses ") + losses + ": " + e.what();
     return nullptr;
   }
-  const std::string command = std::string("cd ") + dir + " && printf '" +
-                              std::to_string(H0) + "\\n" +
-                              std::to_string(H_max) + "\\n" + losses +
-                              "\\n1\\n' | " + O3TABLES_PATH +
-                              " > /dev/null 2>&1";
-  std::unique_ptr<o3::sampler::sampler> result;
-  if (std::system(command.c_str()) != 0) {
-    *error = std::string("the tool failed for losses ") + losses;
-  } else {
-    try {
-      result = std::make_unique<o3::sampler::sampler>(std::string(dir) + "/O3.res",
-                                                      o3::sampler::engine::tables);
-    } catch (const std::exception& e) {
-      *error = std::string("cannot load the table of losses ") + losses +
-               ": " + e.what();
-    }
-  }
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
-  return result;
 }
 
 const tables& the_tables() {

@@ -21,6 +21,7 @@
 #include "common/arguments.h"
 #include "common/directory.h"
 #include "common/escape.h"
+#include "common/exit_status.h"
 #include "common/staged_file.h"
 #include "sampler/sampler.h"
 
@@ -173,8 +174,9 @@ bool same_file(const std::string& a, const std::string& b) {
   return fs::weakly_canonical(a, e1) == fs::weakly_canonical(b, e2) && !e1 && !e2;
 }
 
-// An output may replace neither the table nor the other output.
-bool outputs_apart(const options& o) {
+// An output may replace neither the table nor the other output: empty, or
+// the refusal of the one that would.
+std::string outputs_apart(const options& o) {
   const char* option = nullptr;
   const char* why = "would replace the table checked";
   if (!o.svg.empty() && same_file(o.svg, o.file)) {
@@ -187,64 +189,63 @@ bool outputs_apart(const options& o) {
     option = "--data";
     why = "would replace the picture";
   }
-  if (option != nullptr) {
-    refuse_value("check", option, option[2] == 's' ? o.svg : o.data, why);
-  }
-  return option == nullptr;
+  if (option == nullptr) return "";
+  return refusal(option, option[2] == 's' ? o.svg : o.data, why);
 }
 
 }  // namespace
 
 int run_check(int argc, char** argv) {
-  const std::optional<options> o = checker::parse_options(argc, argv);
-  if (o && o->help) {
+  const options o = checker::parse_options(argc, argv);
+  if (!o.error.empty()) return usage_error("check", o.error, check_usage);
+  if (o.help) {
     std::printf("usage: %s\n", check_usage);
     checker::print_options();
-    return 0;
+    return exit_ok;
   }
-  if (o && !o->directory.empty() && !enter_directory("check", o->directory)) {
-    std::fprintf(stderr, "usage: %s\n", check_usage);
-    return 2;
+  if (!o.directory.empty()) {
+    if (const std::string error = enter_directory(o.directory); !error.empty()) {
+      return usage_error("check", error, check_usage);
+    }
   }
-  if (!o || !outputs_apart(*o)) {
-    std::fprintf(stderr, "usage: %s\n", check_usage);
-    return 2;
+  if (const std::string error = outputs_apart(o); !error.empty()) {
+    return usage_error("check", error, check_usage);
   }
-  const std::string file = escape_bytes(o->file);
+  const std::string file = escape_bytes(o.file);
   std::optional<sampler::sampler> opened;
   try {
-    opened.emplace(o->file, sampler::engine::tables);
+    opened.emplace(o.file, sampler::engine::tables);
   } catch (const sampler::table_error& e) {
     if (e.status() != O3_REFUSED) {
-      std::fprintf(stderr, "o3tables check: %s\n", e.what());
-      return 1;
+      complain("check", e.what());
+      return exit_failed;
     }
     std::printf("o3tables check %s: refused\n%s\n%s: FAILED\n", file.c_str(), e.what(),
                 file.c_str());
-    return 1;
+    return exit_failed;
   }
   sampler::sampler& s = *opened;
-  const double at = o->at.value_or(0.5 * (s.H0() + s.H_max()));
+  const double at = o.at.value_or(0.5 * (s.H0() + s.H_max()));
   if (!(at >= s.H0() && at < s.H_max())) {
-    refuse_value("check", "--at", checker::exact(at),
-                 "outside [" + checker::exact(s.H0()) + ", " + checker::exact(s.H_max()) +
-                     ") of " + file);
-    std::fprintf(stderr, "usage: %s\n", check_usage);
-    return 2;
+    return usage_error("check",
+                       refusal("--at", checker::exact(at),
+                               "outside [" + checker::exact(s.H0()) + ", " +
+                                   checker::exact(s.H_max()) + ") of " + file),
+                       check_usage);
   }
   std::printf("o3tables check %s: H0 = %s, H_max = %s, losses %s %%\n", file.c_str(),
               checker::exact(s.H0()).c_str(), checker::exact(s.H_max()).c_str(),
               checker::exact(s.losses()).c_str());
   report_structure(s);
   report_losses(s);
-  const std::vector<checker::coupling_result> results = statistics(*o, s);
+  const std::vector<checker::coupling_result> results = statistics(o, s);
   const bool ok = all_pass(results);
   // An output that cannot be written says so itself; the verdict on the
   // table stands.
-  bool written = o->svg.empty() || picture(*o, s, at);
-  written = (o->data.empty() || data(*o, s, results)) && written;
+  bool written = o.svg.empty() || picture(o, s, at);
+  written = (o.data.empty() || data(o, s, results)) && written;
   std::printf("%s: %s\n", file.c_str(), ok ? "passes every check" : "FAILED");
-  return !ok ? 1 : written ? 0 : 3;
+  return !ok ? exit_failed : written ? exit_ok : exit_output_not_written;
 }
 
 }  // namespace o3

@@ -8,8 +8,10 @@ inline constexpr const char* check_usage =
     "o3tables check [-C DIR] [FILE] [--seed N] [--draws N] [--svg FILE] [--at H] [--data FILE] [--engine E]";
 
 // Runs the subcommand with the arguments after "check"; returns the exit
-// status (0 all checks pass, 1 the table is refused or a check fails, 2 a
-// usage error, 3 the table passes but an output cannot be written).
+// status (common/exit_status.h): exit_ok when every check passes,
+// exit_failed when the table is refused or a check fails, exit_usage, or
+// exit_output_not_written when the table passes but an output cannot be
+// written.
 int run_check(int argc, char** argv);
 
 }  // namespace o3

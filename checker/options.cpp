@@ -11,6 +11,18 @@
 namespace o3::checker {
 namespace {
 
+constexpr option_syntax check_options[] = {
+    {"--seed", "", option_syntax::value}, {"--draws", "", option_syntax::value},
+    {"--svg", "", option_syntax::value},  {"--data", "", option_syntax::value},
+    {"--at", "", option_syntax::value},   {"--engine", "", option_syntax::value},
+    directory_option,                     help_option};
+
+options refused(std::string_view option, const std::string& value, std::string_view why) {
+  options o;
+  o.error = refusal(option, value, why);
+  return o;
+}
+
 bool whole_number(const std::string& s, std::uint64_t* v) {
   if (s.empty() || s[0] < '0' || s[0] > '9') return false;
   char* end = nullptr;
@@ -21,33 +33,29 @@ bool whole_number(const std::string& s, std::uint64_t* v) {
 
 }  // namespace
 
-std::optional<options> parse_options(int argc, char** argv) {
-  const std::optional<arguments> a =
-      parse_arguments("check", argc, argv, {"--seed", "--draws", "--svg", "--data", "--at", "--engine"});
-  if (!a) return std::nullopt;
+options parse_options(int argc, const char* const* argv) {
+  const arguments a = parse_arguments(argc, argv, {check_options, true, {}});
   options o;
-  o.help = a->help;
-  if (a->file) o.file = *a->file;
-  for (const auto& [name, value] : a->values) {
+  if (!a.error.empty()) {
+    o.error = a.error;
+    return o;
+  }
+  o.help = a.help;
+  if (a.file) o.file = *a.file;
+  for (const auto& [name, value] : a.given) {
     double at = 0.0;
     if (name == "--seed" && !whole_number(value, &o.seed)) {
-      refuse_value("check", name, value, "the seed is a whole number from 0 to 2^64 - 1");
-      return std::nullopt;
+      return refused(name, value, "the seed is a whole number from 0 to 2^64 - 1");
     }
     // Fewer draws leave the chi-square bins too thin for the law its tail
     // is taken from; more would take hours and, for the picture, too much
     // memory.
     if (name == "--draws" &&
         !(whole_number(value, &o.draws) && o.draws >= 1000 && o.draws <= 100000000)) {
-      refuse_value("check", name, value,
-                   "the draws per coupling are a whole number from 1000 to 100000000");
-      return std::nullopt;
+      return refused(name, value, "the draws per coupling are a whole number from 1000 to 100000000");
     }
     if (name == "--at") {
-      if (!parse_real(value, &at)) {
-        refuse_value("check", name, value, "the coupling is a finite number");
-        return std::nullopt;
-      }
+      if (!parse_real(value, &at)) return refused(name, value, "the coupling is a finite number");
       o.at = at;
     }
     if (name == "--engine") {
@@ -58,8 +66,7 @@ std::optional<options> parse_options(int argc, char** argv) {
       } else if (value == "exponential") {
         o.engine = O3_ENGINE_EXPONENTIAL;
       } else {
-        refuse_value("check", name, value, "the engines are default, tables and exponential");
-        return std::nullopt;
+        return refused(name, value, "the engines are default, tables and exponential");
       }
     }
     if (name == "--svg") o.svg = value;

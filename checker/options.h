@@ -18,11 +18,11 @@ struct options {
   std::optional<int> engine;      // O3_ENGINE_*: the statistics of its draws instead of the tables'
 
   bool help = false;
+  std::string error;  // empty, or the usage error: a faulty argument, a value refused
 };
 
-// The options, or nothing after one line on standard error naming what is
-// wrong: an argument that is not one of them, or a value they refuse.
-std::optional<options> parse_options(int argc, char** argv);
+// The options after "check".
+options parse_options(int argc, const char* const* argv);
 
 // The options and what they do, for -h and --help.
 void print_options();

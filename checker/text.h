@@ -1,4 +1,4 @@
-// printf-style formatting into a std::string, for findings and labels.
+// printf-style formatting into a std::string, for the picture and the numbers shown.
 #pragma once
 
 #include <string>

@@ -1,5 +1,5 @@
 // Untrusted bytes (arguments, file names, answers) made safe to print in a
-// message.
+// message. The sampler's C twin: put_path in sampler/o3_read.c.
 #pragma once
 
 #include <string>

@@ -1,4 +1,5 @@
 // Opening a file to read that must be a regular file.
+// The sampler's C twin: o3_open_file in sampler/o3_read.c.
 #pragma once
 
 #include <cstdio>

@@ -1,4 +1,5 @@
 // Lines of text read with bounded memory, whatever the input holds.
+// The sampler's C twin: next_line in sampler/o3_read.c.
 #pragma once
 
 #include <cstddef>

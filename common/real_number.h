@@ -1,4 +1,5 @@
 // Reading real numbers in the "C" notation, whatever locale the process has.
+// The sampler's C twin: sampler/o3_decimal.c.
 #pragma once
 
 #include <string_view>

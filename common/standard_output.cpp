@@ -6,6 +6,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "common/arguments.h"
+#include "common/exit_status.h"
 
 namespace o3 {
 
@@ -22,15 +26,13 @@ int standard_output_error() {
   return errno != 0 ? errno : EIO;
 }
 
-int reported_status(const char* command, int status) {
+int reported_status(std::string_view command, int status) {
   const int error = standard_output_error();
   if (error == 0) return status;
   // A report that did not reach its reader (a full device) is a failure,
-  // whatever the subcommand found; status 3 (only a picture not written)
-  // too.
-  std::fprintf(stderr, "o3tables %s: cannot write standard output: %s\n", command,
-               std::strerror(error));
-  return status == 0 || status == 3 ? 1 : status;
+  // whatever the subcommand found; a picture not written too.
+  complain(command, std::string("cannot write standard output: ") + std::strerror(error));
+  return status == exit_ok || status == exit_output_not_written ? exit_failed : status;
 }
 
 }  // namespace o3

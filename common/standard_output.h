@@ -1,6 +1,8 @@
 // Whether standard output took everything written to it.
 #pragma once
 
+#include <string_view>
+
 namespace o3 {
 
 // Holds each of the descriptors 0, 1 and 2 that the caller left closed
@@ -15,8 +17,9 @@ void hold_standard_descriptors();
 int standard_output_error();
 
 // The exit status of subcommand `command` whose report went to standard
-// output: 1 after "o3tables COMMAND: cannot write standard output: ..." on
-// stderr when it did not all arrive and `status` was 0 or 3, else `status`.
-int reported_status(const char* command, int status);
+// output: exit_failed after "o3tables COMMAND: cannot write standard
+// output: ..." on stderr when it did not all arrive and `status` was
+// exit_ok or exit_output_not_written, else `status`.
+int reported_status(std::string_view command, int status);
 
 }  // namespace o3

@@ -1,7 +1,6 @@
 // The nearest known name to a mistyped one, for "did you mean ...?".
 #pragma once
 
-#include <initializer_list>
 #include <span>
 #include <string_view>
 
@@ -13,9 +12,5 @@ namespace o3 {
 // keyboard. Empty otherwise.
 std::string_view nearest_name(std::string_view typed,
                               std::span<const std::string_view> known);
-inline std::string_view nearest_name(std::string_view typed,
-                                     std::initializer_list<std::string_view> known) {
-  return nearest_name(typed, std::span<const std::string_view>(known.begin(), known.size()));
-}
 
 }  // namespace o3

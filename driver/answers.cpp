@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "common/escape.h"
+#include "common/exit_status.h"
 #include "driver/files.h"
 
 namespace o3 {
@@ -114,12 +115,12 @@ bool answer_source::answered_or_exit(question q, answer a) const {
   const char* name = question_names[static_cast<int>(q)];
   if (a == answer::end_of_input) {
     std::fprintf(stderr, "!!! end of input: no answer for %s\n", name);
-    std::exit(1);
+    std::exit(exit_failed);
   }
   if (a == answer::unreadable) {
     std::fprintf(stderr, "!!! %s: no answer for %s\n",
                  reader_.failure().c_str(), name);
-    std::exit(1);
+    std::exit(exit_failed);
   }
   return a == answer::ok;
 }
@@ -146,7 +147,7 @@ void answer_source::refuse_or_exit(const char* text) const {
                last_preset_->option.c_str(),
                escape_bytes(last_preset_->token).c_str(),
                static_cast<int>(reason.size()), reason.data());
-  std::exit(2);
+  std::exit(exit_usage);
 }
 
 answer_source& console() {

@@ -66,12 +66,12 @@ class answer_source {
   void preset(question q, std::string option, std::string token);
 
   // The answer to q after its prompt is flushed: false when it is refused.
-  // End of input, or input that cannot be read on, exits with status 1.
+  // End of input, or input that cannot be read on, exits with exit_failed.
   bool read_real_or_exit(question q, double* value);
   bool read_integer_or_exit(question q, long long* value);
 
   // Prints the refusal `text` ("!!! reason\n") of the last answer; one from
-  // the command line exits with status 2, saying on stderr which and why.
+  // the command line exits with exit_usage, saying on stderr which and why.
   void refuse_or_exit(const char* text) const;
 
  private:

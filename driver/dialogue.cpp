@@ -6,10 +6,15 @@
 #include "driver/answers.h"
 #include "driver/grid.h"
 #include "driver/mapping.h"
-#include "driver/run_parameters.h"
+#include "parameters/run_parameters.h"
 
 namespace o3 {
 namespace {
+
+// The losses as typed, p percent, and as the dialogue leaves them in
+// factor, the fraction p / 100.
+double losses_fraction(double percent) { return percent / 100.0; }
+double losses_percent(double fraction) { return 100.0 * fraction; }
 
 // Measured: the root finder fails from H = 13049.25 on with 2 pieces, and the
 // grid's last coupling reaches up to 4.02 * 1.0011 * H_max.
@@ -86,12 +91,12 @@ void ask_losses() {
       console().refuse_or_exit("!!! The loss must be a finite number\n");
     } else if (o3::factor < 1.0) {
       console().refuse_or_exit("!!! The loss must be >= 1 %\n");
-    } else if (pieces_per_histogram(1.0 + 0.5 * (o3::factor / 100.0)) < 2) {
+    } else if (pieces_per_histogram(losses_ratio(losses_fraction(o3::factor))) < 2) {
       // One piece cannot be finished for any coupling but 0.
       console().refuse_or_exit("!!! The loss must be <= 604 %: a histogram "
                                "needs at least two pieces\n");
-    } else if (const char* refusal = few_pieces_refusal(pieces_per_histogram(
-                   1.0 + 0.5 * (o3::factor / 100.0)))) {
+    } else if (const char* refusal = few_pieces_refusal(
+                   pieces_per_histogram(losses_ratio(losses_fraction(o3::factor))))) {
       console().refuse_or_exit(refusal);
     } else {
       return;
@@ -111,13 +116,13 @@ void in_out() {
   ask_H_max();
   ask_losses();
   build_mapping(o3::factor);
-  o3::factor = o3::factor / 100.0;
+  o3::factor = losses_fraction(o3::factor);
 
   std::printf("\nFor the moment H real is mapped to :\n");
   print_mapping_table();
   std::printf("\nThe calculs will be done for H between\n");
   std::printf("\tH0=%f -> H_max=%f with losses=%f%%\n", o3::H0, o3::H_max,
-              100.0 * o3::factor);
+              losses_percent(o3::factor));
   std::printf("The parametrization for H real is: \n");
   print_mapping_table();
   std::printf("\n\nthis can take a while ...\n");

@@ -8,7 +8,8 @@ namespace o3 {
 inline constexpr double H_max_bound = 3200.0;
 
 // The banner, then H0, H_max and the losses, each asked again until usable;
-// builds the mapping, leaves factor = p/100 and prints the mapping twice.
+// builds the mapping, leaves factor = p/100 (the losses p in percent as a
+// fraction) and prints the mapping twice.
 void in_out();
 
 }  // namespace o3

@@ -5,9 +5,10 @@
 #include <cstdio>
 
 #include "driver/mapping.h"
-#include "driver/run_parameters.h"
 #include "numeric/fatal.h"
 #include "numeric/romberg.h"
+#include "parameters/density.h"
+#include "parameters/run_parameters.h"
 
 namespace o3 {
 namespace {
@@ -18,6 +19,7 @@ constexpr double grid_tolerance = 0.001;
 // Stores v as grid[c], or stops the run before the table would overflow.
 void store_grid_value(double* grid, int capacity, int c, double v) {
   if (c >= capacity) {
+    static_assert(grid_capacity == 100001, "the message states it");
     nrerror("!!! The histogram grid would need more than 100001 values: "
             "increase the losses or decrease H_max");
   }
@@ -40,8 +42,12 @@ double split_integral() {
 
 }  // namespace
 
+double losses_ratio(double fraction) { return 1.0 + 0.5 * fraction; }
+
+double losses_percent_of_ratio(double ratio) { return (ratio - 1.0) * 200.0; }
+
 void factor_to_ratio() {
-  o3::factor = 1.0 + 0.5 * o3::factor;
+  o3::factor = losses_ratio(o3::factor);
   if (!(1.0 < o3::factor)) nrerror("The factor must be > 1. ");
 }
 

@@ -1,12 +1,21 @@
 // The histogram grid: its couplings, their rounding onto the mapping, their pieces.
 #pragma once
 
-#include "driver/run_parameters.h"
+#include "parameters/run_parameters.h"
+#include "sampler/o3_format.h"
 
 namespace o3 {
 
-// Most values the grid may hold.
-inline constexpr int grid_capacity = 100001;
+// Most values the grid may hold: as many as a table may hold histograms and
+// one more, which stage 2 refuses ("N_histogram must be < N_histogram_MAX").
+inline constexpr int grid_capacity = O3_MAX_HISTOGRAMS + 1;
+
+// The losses as the grid's ratio 1 + p/200, by which the integral of the
+// density falls from one grid value to the next, from the fraction p/100
+// that the dialogue leaves; and that ratio back in percent, p, as O3.res
+// states the losses.
+double losses_ratio(double fraction);
+double losses_percent_of_ratio(double ratio);
 
 // Turns factor from p/100 into the grid's ratio 1 + p/200; fatal "The factor
 // must be > 1. " unless the result is above 1.

@@ -2,8 +2,8 @@
 #include "driver/histogram_map.h"
 
 #include "driver/mapping.h"
-#include "driver/run_parameters.h"
 #include "numeric/fatal.h"
+#include "parameters/run_parameters.h"
 
 namespace o3 {
 namespace {
@@ -50,6 +50,7 @@ int walk_map(double start, const double* grid, int N, const int* cst,
     while (g <= N && !(grid[g] > h)) ++g;
     g = g > 0 ? g - 1 : 0;
     if (n >= capacity) {
+      static_assert(map_capacity == 100000, "the message states it");
       nrerror("!!! You must reduce increase D_Hn, the total number of pt must "
               "be <100001");
     }

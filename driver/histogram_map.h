@@ -1,10 +1,12 @@
 // The histogram map: from a coupling's cell on the mapping to the histogram serving it.
 #pragma once
 
+#include "sampler/o3_format.h"
+
 namespace o3 {
 
-// Most entries the map may hold.
-inline constexpr int map_capacity = 100000;
+// Most entries the map may hold, as many as a table may hold.
+inline constexpr int map_capacity = O3_MAX_MAP_ENTRIES;
 
 // One map entry: map index j of a walk point, grid index g of its histogram.
 struct map_entry {

@@ -2,9 +2,9 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "driver/answers.h"
+#include "driver/mapping.h"
 
 namespace o3 {
 
@@ -24,14 +24,12 @@ int lattice_dimension(std::string_view name) {
 std::string h_max_above(int dimension, double beta) {
   const double bound = 2.0 * dimension * beta * (1.0 + 1e-12);
   // Whole millionths, exact as doubles below 2^53; the text is what the
-  // dialogue and O3.res read back, so the test is on the value read.
+  // dialogue and O3.res read back, so the test is on the value as written.
   double millionths = std::floor(bound * 1e6) + 1.0;
-  for (;;) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.6f", millionths / 1e6);
-    if (std::strtod(text, nullptr) > bound) return text;
-    millionths += 1.0;
-  }
+  while (!(as_written(millionths / 1e6) > bound)) millionths += 1.0;
+  char text[64];
+  std::snprintf(text, sizeof text, "%.6f", millionths / 1e6);
+  return text;
 }
 
 }  // namespace o3

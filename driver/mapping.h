@@ -1,7 +1,7 @@
 // The H-mapping: the pieces of the coupling axis, each with its own step.
 #pragma once
 
-#include "driver/run_parameters.h"
+#include "parameters/run_parameters.h"
 
 namespace o3 {
 

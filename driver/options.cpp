@@ -2,35 +2,32 @@
 #include "driver/options.h"
 
 #include <cstdio>
-#include <string_view>
 #include <utility>
 
-#include "common/directory.h"
+#include "common/arguments.h"
 #include "common/escape.h"
-#include "common/suggest.h"
 #include "driver/lattice_range.h"
 
 namespace o3 {
 namespace {
 
-struct answer_option {
-  std::string_view name;
-  question q;
-};
+constexpr option_syntax run_syntax[] = {
+    {"--h0", "", option_syntax::any_value},      {"--hmax", "", option_syntax::any_value},
+    {"--losses", "", option_syntax::any_value},  {"--lattice", "", option_syntax::any_value},
+    {"--beta", "", option_syntax::any_value},    directory_option,
+    {"--yes", "", option_syntax::flag},          {"--keep-losses", "", option_syntax::flag},
+    help_option,                                 {"--version", "", option_syntax::flag}};
 
-constexpr answer_option answer_options[] = {{"--h0", question::h0},
-                                            {"--hmax", question::h_max},
-                                            {"--losses", question::losses}};
+// The options that answer a question as typed, an empty value too: the
+// dialogue refuses it as it refuses any answer that is no number.
+constexpr std::pair<std::string_view, question> answer_options[] = {
+    {"--h0", question::h0}, {"--hmax", question::h_max}, {"--losses", question::losses}};
 
-run_options usage_error(std::string message) {
+run_options faulty(std::string message) {
   run_options o;
   o.what = run_options::action::usage_error;
   o.error = std::move(message);
   return o;
-}
-
-std::string did_you_mean(std::string_view near) {
-  return near.empty() ? std::string() : " (did you mean " + std::string(near) + "?)";
 }
 
 // H0 = 0 and H_max from --lattice and --beta; an error message, or empty.
@@ -63,97 +60,44 @@ std::string derive_range(run_options& o, const std::string& lattice, const std::
 
 }  // namespace
 
-run_options parse_run_options(int argc, const char* const* argv) {
+run_options parse_run_options(int argc, const char* const* argv,
+                              std::span<const std::string_view> subcommands) {
+  const arguments a = parse_arguments(argc, argv, {run_syntax, false, subcommands});
+  if (!a.error.empty()) return faulty(a.error);
   run_options o;
-  bool help = false;
-  bool version = false;
-  std::optional<std::string> directory, lattice, beta;
-  for (int i = 0; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    const std::size_t equals = arg.find('=');
-    const std::string_view name = arg.substr(0, equals);
-    const std::string shown = in_quotes(name);
-    if (arg == "-h") {
-      help = true;
-      continue;
-    }
-    if (!arg.starts_with("-") || arg == "-") {
-      return usage_error("unknown argument " + in_quotes(arg) +
-                         did_you_mean(nearest_name(arg, {"check", "emit"})));
-    }
-    if (name == "--help" || name == "--version" || name == "--yes" || name == "--keep-losses") {
-      if (equals != std::string_view::npos) {
-        return usage_error("option " + shown + " takes no value");
-      }
-      const int go_on = static_cast<int>(question::go_on);
-      const bool given = name == "--yes"           ? !o.options[go_on].empty()
-                         : name == "--keep-losses" ? o.keep_losses
-                                                   : name == "--version" && version;
-      if (given) return usage_error("option " + shown + " given twice");
-      help = help || name == "--help";
-      o.keep_losses = o.keep_losses || name == "--keep-losses";
-      version = version || name == "--version";
-      if (name == "--yes") {
-        o.answers[go_on].emplace(1, '1');
-        o.options[go_on] = "--yes";
-      }
-      continue;
-    }
-    std::optional<std::string>* value = nullptr;
-    if (is_directory_option(name)) {
-      value = &directory;
-    } else if (name == "--lattice") {
-      value = &lattice;
-    } else if (name == "--beta") {
-      value = &beta;
-    }
-    for (const answer_option& a : answer_options) {
-      if (a.name == name) {
-        value = &o.answers[static_cast<int>(a.q)];
-        if (!*value) o.options[static_cast<int>(a.q)] = std::string(name);
-      }
-    }
-    if (value == nullptr) {
-      return usage_error("unknown option " + shown +
-                         did_you_mean(nearest_name(
-                             name, {"--h0", "--hmax", "--losses", "--lattice", "--beta",
-                                    "--directory", "--yes", "--keep-losses", "--help",
-                                    "--version"})));
-    }
-    if (*value) {
-      return usage_error("option " + shown + " given twice");
-    }
-    if (equals != std::string_view::npos) {
-      *value = std::string(arg.substr(equals + 1));
-    } else if (i + 1 < argc && !std::string_view(argv[i + 1]).starts_with("--")) {
-      // A value may begin with one minus sign: -1 is refused as H0 by the
-      // dialogue, not taken for an option.
-      *value = argv[++i];
-    } else {
-      return usage_error("option " + shown + " needs a value");
-    }
-    // An empty directory (-C "$UNSET") names none: not "here".
-    if (value == &directory && directory->empty()) {
-      return usage_error("option " + shown + " needs a value");
+  for (const auto& [name, q] : answer_options) {
+    if (const std::string* value = a.value(name)) {
+      o.answers[static_cast<int>(q)] = *value;
+      o.options[static_cast<int>(q)] = std::string(name);
     }
   }
-  if (lattice || beta) {
-    if (!lattice || !beta) {
-      return usage_error(lattice ? "option '--lattice' needs --beta"
-                                 : "option '--beta' needs --lattice");
+  if (a.value("--yes") != nullptr) {
+    o.answers[static_cast<int>(question::go_on)] = "1";
+    o.options[static_cast<int>(question::go_on)] = "--yes";
+  }
+  const std::string* lattice = a.value("--lattice");
+  const std::string* beta = a.value("--beta");
+  if (lattice != nullptr || beta != nullptr) {
+    if (lattice == nullptr || beta == nullptr) {
+      return faulty(lattice != nullptr ? "option '--lattice' needs --beta"
+                                       : "option '--beta' needs --lattice");
     }
     if (std::string error = derive_range(o, *lattice, *beta); !error.empty()) {
-      return usage_error(std::move(error));
+      return faulty(std::move(error));
     }
   }
-  o.directory = directory.value_or("");
-  if (help) o.what = run_options::action::help;
-  else if (version) o.what = run_options::action::version;
+  if (const std::string* directory = a.value("--directory")) o.directory = *directory;
+  o.keep_losses = a.value("--keep-losses") != nullptr;
+  if (a.help) {
+    o.what = run_options::action::help;
+  } else if (a.value("--version") != nullptr) {
+    o.what = run_options::action::version;
+  }
   return o;
 }
 
-void print_help() {
-  std::printf("%s\n", usage_line);
+void print_help(std::string_view usage) {
+  std::printf("usage: %.*s\n", static_cast<int>(usage.size()), usage.data());
   std::fputs(
       "\n"
       "Computes the tables of the heat-bath update of the O(3) spin model for\n"

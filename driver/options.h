@@ -2,17 +2,13 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "driver/answers.h"
 
 namespace o3 {
-
-inline constexpr const char* usage_line =
-    "usage: o3tables [-C DIR] [[--h0 X] [--hmax Y] | --lattice L --beta B] [--losses P] [--yes] "
-    "[--keep-losses] [-h|--help] [--version] | o3tables check [-C DIR] [FILE] [--seed N] "
-    "[--draws N] [--svg FILE] [--at H] [--data FILE] [--engine E] | o3tables emit [-C DIR] "
-    "[--lang c|fortran|all] [--out DIR] [FILE]";
 
 struct run_options {
   enum class action { run, help, version, usage_error };
@@ -31,12 +27,14 @@ struct run_options {
 
 // The arguments after the program name (see print_help). --help wins over
 // --version, the first faulty argument over both, an unknown option or
-// argument named with the nearest known one (a subcommand) when there is one
-// near enough; --lattice and --beta go together, and neither with --h0 or
-// --hmax.
-run_options parse_run_options(int argc, const char* const* argv);
+// argument named with the nearest known one (a subcommand, of
+// `subcommands`) when there is one near enough; --lattice and --beta go
+// together, and neither with --h0 or --hmax.
+run_options parse_run_options(int argc, const char* const* argv,
+                              std::span<const std::string_view> subcommands);
 
-// The usage line, every option, the files and the exit statuses, on stdout.
-void print_help();
+// "usage: USAGE", then every option, the files and the exit statuses, on
+// stdout.
+void print_help(std::string_view usage);
 
 }  // namespace o3

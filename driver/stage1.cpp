@@ -15,6 +15,7 @@ void print_size_estimate(int N) {
   bool capped = false;
   const int Nd_poi = pieces_per_histogram(o3::factor, &capped);
   if (capped) {
+    static_assert(max_pieces == 600, "the message states it");
     std::printf("sorry, the number of pts for each histogram must be less "
                 "than 600 => nd=600 =>losses min=1%% \n");
   }

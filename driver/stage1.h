@@ -3,7 +3,7 @@
 
 #include "driver/grid.h"
 #include "driver/histogram_map.h"
-#include "driver/run_parameters.h"
+#include "parameters/run_parameters.h"
 
 namespace o3 {
 

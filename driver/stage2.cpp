@@ -10,20 +10,22 @@
 #include "driver/grid.h"
 #include "driver/progress.h"
 #include "driver/result_file.h"
-#include "driver/run_parameters.h"
 #include "driver/sound_table.h"
 #include "driver/temp1_file.h"
 #include "driver/temp2_file.h"
 #include "numeric/fatal.h"
 #include "numeric/romberg.h"
+#include "parameters/density.h"
+#include "parameters/run_parameters.h"
 #include "partition/corrections.h"
 #include "partition/finish.h"
 
 namespace o3 {
 namespace {
 
-// Capacity of each of stage 2's work arrays.
-constexpr int work_capacity = 100001;
+// Capacity of each of stage 2's work arrays: the Nd_poi + 1 points of a
+// histogram, and its Nd_poi box heights.
+constexpr int work_capacity = max_pieces + 1;
 
 // The histograms searched again to keep the asked losses, and those still
 // above them: the least loss that Nd_poi pieces reach there.
@@ -78,10 +80,10 @@ histogram compute(int Nd_poi, bool keep, double losses, double* x, double* f1,
   const double I = qromb(g1, -1.0, 1.0);
   h.m = I / static_cast<double>(Nd_poi);
   h.c = finish_partition(h.m, x, f1, &h.a, Nd_poi).factor;
-  if (keep && (h.a / h.m - 1.0) * 100.0 > losses) {
+  if (keep && loss_percent(h.a, h.m) > losses) {
     ++kept->searched;
     keep_losses(h.m, x, f1, &h.a, Nd_poi, losses, &h.c);
-    const double loss = (h.a / h.m - 1.0) * 100.0;
+    const double loss = loss_percent(h.a, h.m);
     if (loss > losses) {
       if (kept->above++ == 0) kept->first_above = o3::H;
       kept->worst = std::max(kept->worst, loss);
@@ -118,7 +120,7 @@ int main_2(const stage2_settings& settings) {
   const int Nd_poi = pieces_per_histogram(grid.f);
   if (Nd_poi < 2) stop_unless_every_H_is_zero(grid);
   // The losses asked, as the first line of O3.res gives them.
-  const double losses = (grid.f - 1.0) * 200.0;
+  const double losses = losses_percent_of_ratio(grid.f);
   const int N_histogram = grid.count - 1;
 
   // Written beside O3.res and renamed over it only when complete: a failed
@@ -142,7 +144,7 @@ int main_2(const stage2_settings& settings) {
                                 f1.data(), &kept);
     progress.before_output();
     if (o3::H != 0.0) std::printf("factor=%f\n", h.c);
-    const double loss = (h.a / h.m - 1.0) * 100.0;
+    const double loss = loss_percent(h.a, h.m);
     std::printf("Histogram=%d, H=%f, number of pts=%d, loss=%f%%\n", i, o3::H,
                 Nd_poi, loss);
     write_histogram(out, i, grid.H[static_cast<std::size_t>(i)], Nd_poi, loss,

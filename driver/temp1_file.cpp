@@ -7,9 +7,9 @@
 
 #include "driver/files.h"
 #include "driver/mapping.h"
-#include "driver/run_parameters.h"
 #include "driver/temp_lines.h"
 #include "numeric/fatal.h"
+#include "parameters/run_parameters.h"
 #include "sampler/o3_format.h"
 
 namespace o3 {

@@ -7,9 +7,9 @@
 #include "driver/answers.h"
 #include "driver/files.h"
 #include "driver/histogram_map.h"
-#include "driver/run_parameters.h"
 #include "driver/temp_lines.h"
 #include "numeric/fatal.h"
+#include "parameters/run_parameters.h"
 
 namespace o3 {
 namespace {
@@ -98,6 +98,7 @@ temp2_status parse_temp2(line_reader& reader, temp2_contents* out,
   }
   if (out->n < 0) return fail("the number of map entries must be >= 0");
   if (out->n > map_capacity) {  // stage 1 stops before it writes more
+    static_assert(map_capacity == 100000, "the message states it");
     return fail("the number of map entries must be <= 100000");
   }
   if (!lines.only_blank_lines_left(message)) {

@@ -6,12 +6,13 @@
 #include <vector>
 
 #include "common/line_reader.h"
+#include "sampler/o3_format.h"
 
 namespace o3 {
 
 inline constexpr const char* temp2_name = "temp2.tmp";
-// Largest number of histograms stage 2 accepts.
-inline constexpr int N_histogram_MAX = 100000;
+// Largest number of histograms stage 2 accepts, as many as a table may hold.
+inline constexpr int N_histogram_MAX = O3_MAX_HISTOGRAMS;
 
 // What temp2.tmp holds.
 struct temp2_contents {

@@ -15,6 +15,7 @@
 #include "common/directory.h"
 #include "common/escape.h"
 #include "common/exit_cleanup.h"
+#include "common/exit_status.h"
 #include "common/staged_file.h"
 #include "emit/sampler_files.h"
 #include "sampler/sampler.h"
@@ -28,20 +29,24 @@ struct emit_options {
   std::optional<std::string> file;
   std::string directory;  // -C
   bool help = false;
+  std::string error;  // empty, or the usage error
 };
 
-std::optional<emit_options> parse(int argc, char** argv) {
-  const std::optional<arguments> a = parse_arguments("emit", argc, argv, {"--lang", "--out"});
-  if (!a) return std::nullopt;
+constexpr option_syntax emit_syntax_options[] = {
+    {"--lang", "", option_syntax::value}, {"--out", "", option_syntax::value}, directory_option,
+    help_option};
+
+emit_options parse(int argc, const char* const* argv) {
+  const arguments a = parse_arguments(argc, argv, {emit_syntax_options, true, {}});
   emit_options o;
-  o.file = a->file;
-  o.help = a->help;
-  if (const std::string* out = a->value("--out")) o.out = *out;
-  if (const std::string* directory = a->value("--directory")) o.directory = *directory;
-  if (const std::string* lang = a->value("--lang")) {
+  o.error = a.error;
+  o.file = a.file;
+  o.help = a.help;
+  if (const std::string* out = a.value("--out")) o.out = *out;
+  if (const std::string* directory = a.value("--directory")) o.directory = *directory;
+  if (const std::string* lang = a.value("--lang")) {
     if (*lang != "c" && *lang != "fortran" && *lang != "all") {
-      refuse_value("emit", "--lang", *lang, "the languages are c, fortran or all");
-      return std::nullopt;
+      o.error = refusal("--lang", *lang, "the languages are c, fortran or all");
     }
     o.fortran = *lang != "c";
   }
@@ -79,7 +84,7 @@ struct output {
 
 // The files, each under a first line naming the tool that wrote it.
 std::vector<output> outputs(const emit_options& o) {
-  const std::string version = "o3tables " O3TABLES_VERSION;
+  const std::string version = "o3tables " O3_VERSION;
   const std::string dir = o.out + "/";
   std::vector<output> files{
       {dir + "o3_sampler.h", "/* Written by " + version + " emit. */\n" + emit::sampler_header},
@@ -92,8 +97,7 @@ std::vector<output> outputs(const emit_options& o) {
 }
 
 bool refused(const output& f, int error) {
-  std::fprintf(stderr, "o3tables emit: cannot write '%s': %s\n", escape_bytes(f.path).c_str(),
-               staged_error_text(error));
+  complain("emit", "cannot write " + in_quotes(f.path) + ": " + staged_error_text(error));
   return false;
 }
 
@@ -133,44 +137,46 @@ bool write(const std::vector<output>& files) {
 }  // namespace
 
 int run_emit(int argc, char** argv) {
-  const std::optional<emit_options> o = parse(argc, argv);
-  if (o && o->help) {
+  const emit_options o = parse(argc, argv);
+  if (!o.error.empty()) return usage_error("emit", o.error, emit_usage);
+  if (o.help) {
     print_help();
-    return 0;
+    return exit_ok;
   }
-  if (!o || (!o->directory.empty() && !enter_directory("emit", o->directory))) {
-    std::fprintf(stderr, "usage: %s\n", emit_usage);
-    return 2;
+  if (!o.directory.empty()) {
+    if (const std::string error = enter_directory(o.directory); !error.empty()) {
+      return usage_error("emit", error, emit_usage);
+    }
   }
-  const std::vector<output> files = outputs(*o);
-  if (o->file) {
+  const std::vector<output> files = outputs(o);
+  if (o.file) {
     for (const output& f : files) {
       std::error_code ignored;
-      if (std::filesystem::equivalent(f.path, *o->file, ignored)) {
-        refuse_value("emit", "--out", o->out,
-                     in_quotes(f.path) + " would replace the table " + in_quotes(*o->file));
-        std::fprintf(stderr, "usage: %s\n", emit_usage);
-        return 2;
+      if (std::filesystem::equivalent(f.path, *o.file, ignored)) {
+        return usage_error("emit",
+                           refusal("--out", o.out,
+                                   in_quotes(f.path) + " would replace the table " +
+                                       in_quotes(*o.file)),
+                           emit_usage);
       }
     }
     try {
-      const sampler::sampler s(*o->file);
+      const sampler::sampler s(*o.file);
       std::printf("%s: a sound table, %d histograms of %d pieces for %g <= h < %g\n",
-                  escape_bytes(*o->file).c_str(), s.histogram_count(),
+                  escape_bytes(*o.file).c_str(), s.histogram_count(),
                   s.pieces_per_histogram(), s.H0(), s.H_max());
     } catch (const sampler::table_error& e) {
-      std::fprintf(stderr, "o3tables emit: %s\n", e.what());
-      return 1;
+      complain("emit", e.what());
+      return exit_failed;
     }
   }
   std::error_code made;
-  std::filesystem::create_directories(o->out, made);
+  std::filesystem::create_directories(o.out, made);
   if (made) {
-    std::fprintf(stderr, "o3tables emit: cannot make the directory '%s': %s\n",
-                 escape_bytes(o->out).c_str(), made.message().c_str());
-    return 1;
+    complain("emit", "cannot make the directory " + in_quotes(o.out) + ": " + made.message());
+    return exit_failed;
   }
-  return write(files) ? 0 : 1;
+  return write(files) ? exit_ok : exit_failed;
 }
 
 }  // namespace o3

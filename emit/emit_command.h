@@ -11,8 +11,9 @@ inline constexpr const char* emit_usage =
 // Runs the subcommand with the arguments after "emit": writes o3_sampler.h
 // and o3_sampler.c (C99), and for fortran or all o3_sampler.f90, into DIR
 // (default "."); with FILE, first checks that it is a table they accept.
-// Returns the exit status (0 written, 1 FILE refused or an output not
-// written, 2 a usage error), with the message on standard error.
+// Returns the exit status (common/exit_status.h): exit_ok when written,
+// exit_failed when FILE is refused or an output not written, exit_usage;
+// the message on standard error.
 int run_emit(int argc, char** argv);
 
 }  // namespace o3

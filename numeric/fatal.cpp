@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/exit_status.h"
+
 namespace o3 {
 namespace {
 
@@ -18,7 +20,7 @@ void nrerror(const char* message) {
   std::fprintf(stderr, "%s\n", message);
   std::fputs("...now exiting to system...\n", stderr);
   // A normal exit, not abort: the exit handlers run.
-  std::exit(1);
+  std::exit(exit_failed);
 }
 
 }  // namespace o3

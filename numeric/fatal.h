@@ -4,7 +4,7 @@
 namespace o3 {
 
 // Writes message and "...now exiting to system..." to stderr, each on its own
-// line, and exits with status 1 through exit(), so that stdio buffers are
+// line, and exits with exit_failed through exit(), so that stdio buffers are
 // flushed and the functions registered with atexit run (they remove the
 // run's unfinished files).
 [[noreturn]] void nrerror(const char* message);

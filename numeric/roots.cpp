@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "driver/run_parameters.h"
 #include "numeric/fatal.h"
+#include "parameters/run_parameters.h"
 
 namespace o3 {
 namespace {

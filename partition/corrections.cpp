@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "driver/run_parameters.h"
 #include "numeric/fatal.h"
+#include "parameters/run_parameters.h"
 #include "partition/partition_search.h"
 
 namespace o3 {

@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <vector>
 
-#include "driver/run_parameters.h"
 #include "numeric/fatal.h"
+#include "parameters/run_parameters.h"
 #include "partition/corrections.h"
 #include "partition/partition_search.h"
 
 namespace o3 {
+
+double loss_percent(double a, double m) { return (a / m - 1.0) * 100.0; }
 
 finished finish_partition(double m, double* x, double* f1, double* a,
                           int Nd_poi) {
@@ -42,12 +44,11 @@ finished finish_partition(double m, double* x, double* f1, double* a,
 bool keep_losses(double m, double* x, double* f1, double* a, int Nd_poi,
                  double losses, double* envelope) {
   const auto points = static_cast<std::size_t>(Nd_poi) + 1;
-  const auto loss_of = [m](double area) { return (area / m - 1.0) * 100.0; };
   const std::vector<double> given(x, x + points);
   std::vector<double> best;
   double best_area = *a;
   search_end end = narrow_end(Nd_poi, m);
-  for (int tightened = 0; tightened <= 3 && loss_of(best_area) > losses; ++tightened) {
+  for (int tightened = 0; tightened <= 3 && loss_percent(best_area, m) > losses; ++tightened) {
     if (tightened > 0) {
       // A strip nearer to 1 and a tighter stop leave the last piece less to
       // widen when it is pinned to 1, the rest of the excess.
@@ -60,7 +61,7 @@ bool keep_losses(double m, double* x, double* f1, double* a, int Nd_poi,
     x[0] = -1.0;
     double area = find_a(m, x, Nd_poi, end);
     const correction c = try_corrections(x, f1, &area, Nd_poi, end.strip);
-    if (c.result == correction::done && loss_of(area) < loss_of(best_area)) {
+    if (c.result == correction::done && loss_percent(area, m) < loss_percent(best_area, m)) {
       best.assign(x, x + points);
       best_area = area;
       *envelope = c.factor;

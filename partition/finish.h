@@ -3,6 +3,10 @@
 
 namespace o3 {
 
+// The loss of a histogram in percent: the surplus of its box area a over
+// m, the density's mean mass per piece, 100 (a/m - 1).
+double loss_percent(double a, double m);
+
 struct finished {
   double factor;  // the envelope factor of the corrections
   bool narrowed;  // whether the search had to end nearer to 1
@@ -20,7 +24,7 @@ finished finish_partition(double m, double* x, double* f1, double* a,
                           int Nd_poi);
 
 // For a histogram that finish_partition left in x and *a with a loss above
-// `losses` (percent; the loss is 100 (a/m - 1)): searched again with the
+// `losses` (percent, as loss_percent): searched again with the
 // narrow end, then with its strip and tolerance a tenth as large, up to
 // three times, while the loss stays above. Each partition must pass the
 // corrections' envelope check, or is passed over. The first at or below

@@ -3,8 +3,9 @@
 
 #include <cmath>
 
-#include "driver/run_parameters.h"
 #include "numeric/roots.h"
+#include "parameters/density.h"
+#include "parameters/run_parameters.h"
 
 namespace o3 {
 namespace {

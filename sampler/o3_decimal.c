@@ -1,7 +1,8 @@
 /* Decimal numbers as the "C" locale's strtod reads them, whatever locale the
    program has set: the nearest double, ties to even. A table must mean the
    same in a simulation that has set a locale whose decimal point is a comma
-   or more than one byte. */
+   or more than one byte.
+   The tool's twin: parse_real in common/real_number.cpp. */
 #include "o3_internal.h"
 
 #include <float.h>

@@ -13,7 +13,9 @@
       (after FORTRAN_ELSE from the second on), FORTRAN_CLOSE, END_COPY;
    3. the map: COUNT of its entries, then a MAP_ENTRY each;
    4. COUNT holding N_histogram, then for each histogram a RECORD and its
-      Nd_poi + 1 points, a POINT each. Nothing follows. */
+      Nd_poi + 1 points, a POINT each. Nothing follows.
+
+   At its end, what a table may hold. */
 #ifndef O3_FORMAT_H
 #define O3_FORMAT_H
 
@@ -46,5 +48,14 @@
 #define O3_MAP_ENTRY "%d %d\n"
 #define O3_RECORD "%d %f %d %f %20.16e\n"
 #define O3_POINT "%20.16e\n"
+
+/* What a table may hold: the reader refuses a table beyond any of these,
+   and the tool takes its own limits from them, so that it never writes one
+   its reader refuses. Beyond them the numbers cannot mean a table. */
+#define O3_MAX_PIECES 600         /* pieces per histogram, Nd_poi */
+#define O3_MAX_HISTOGRAMS 100000  /* histograms, N_histogram + 1 */
+#define O3_MAX_MAP_ENTRIES 100000 /* map entries, N_H_max - 5 */
+#define O3_MAX_LOOKUP_LINES 99    /* lookup lines, one per piece of the mapping */
+#define O3_MAX_LINE 255           /* bytes of a line, its line end not counted */
 
 #endif

@@ -12,19 +12,13 @@
 #include <math.h>
 #include <stdio.h>
 
+#include "o3_format.h"
 #include "o3_sampler.h"
 
 /* Double constants: C's NAN and INFINITY are floats. */
 #define O3_NAN ((double)NAN)
 #define O3_INFINITY HUGE_VAL
 
-/* Limits of what a table may hold. A table the tool writes stays far
-   inside them; beyond them the numbers cannot mean a table. */
-#define O3_MAX_ND 600          /* pieces per histogram */
-#define O3_MAX_HISTOGRAMS 100000
-#define O3_MAX_MAP_ENTRIES 100000
-#define O3_MAX_LOOKUP_LINES 99
-#define O3_MAX_LINE 255        /* bytes of a line, its line end not counted */
 #define O3_READ_BUFFER 65536   /* bytes the reader takes from the file at a time */
 
 /* A lookup line: couplings below bound (and not below the bound before)

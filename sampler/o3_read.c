@@ -20,7 +20,8 @@
 /* Messages */
 
 /* Appends the path with its unprintable bytes, backslashes and quotes
-   escaped: a file name is data and must not move the terminal. */
+   escaped: a file name is data and must not move the terminal.
+   The tool's twin: escape_bytes in common/escape.cpp. */
 static size_t put_path(char *out, size_t room, const char *path) {
   static const char hex[] = "0123456789abcdef";
   size_t n = 0;
@@ -91,7 +92,8 @@ static int refill(struct lines *l) {
 
 /* The next line into l->text without its line end; 0 (with the refusal
    set) at the end of the file, or on a line that is too long, holds a NUL
-   byte, or is cut without a line end. */
+   byte, or is cut without a line end.
+   The tool's twin: common/line_reader.cpp. */
 static void describe(const char *form, char *out, size_t room);
 
 static int next_line(struct lines *l, const char *form) {
@@ -315,7 +317,7 @@ static int read_header(struct lines *l, struct o3_file *f) {
     return refuse(l, "the PARAMETER line differs from the #define lines");
   }
   if (!expect(l, O3_DASH, NULL)) return 0;
-  if (!in_range(v[0], 1, O3_MAX_ND)) {
+  if (!in_range(v[0], 1, O3_MAX_PIECES)) {
     return o3_fail(l->e, O3_REFUSED, l->path, 5, "Nd_poi must be from 1 to 600");
   }
   if (!in_range(v[1], 0, O3_MAX_HISTOGRAMS - 1)) {
@@ -466,7 +468,7 @@ static int read_records(struct lines *l, struct o3_file *f) {
 }
 
 /* ------------------------------------------------------------------------ */
-/* Opening */
+/* Opening. The tool's twin: open_regular_file in common/input_file.cpp. */
 
 FILE *o3_open_file(const char *path, o3_error *e) {
 #if defined(_POSIX_C_SOURCE)

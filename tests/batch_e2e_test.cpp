@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "checker/check_command.h"
-#include "driver/options.h"
+#include "driver/tables_command.h"
 #include "emit/emit_command.h"
 #include "tests/tool_runner.h"
 
@@ -112,8 +112,11 @@ TEST(BatchE2e, EveryOptionValueRefusedEndsWithStatus2AndNoFile) {
   }
 }
 
+// The tool's usage line: the table run's usage, then each subcommand's.
+const std::string tool_usage = std::string("usage: ") + o3::tables_usage + " | " +
+                               o3::check_usage + " | " + o3::emit_usage;
+
 TEST(BatchE2e, SubcommandsShowTheirUsageAsTheToolsUsageLineNamesIt) {
-  const std::string tool_usage = o3::usage_line;
   for (const char* usage : {o3::check_usage, o3::emit_usage}) {
     SCOPED_TRACE(usage);
     EXPECT_NE(tool_usage.find(std::string("| ") + usage), std::string::npos);
@@ -129,7 +132,7 @@ TEST(BatchE2e, SubcommandsShowTheirUsageAsTheToolsUsageLineNamesIt) {
 // Each usage error's text is the parser's (options_test): here how one is
 // shown, and that it wins over --help.
 TEST(BatchE2e, HelpVersionAndAUsageError) {
-  const std::string usage = std::string(o3::usage_line) + "\n";
+  const std::string usage = tool_usage + "\n";
   const struct { std::vector<std::string> args; int status; std::string err; } rows[] = {
       {{"--help"}, 0, ""},
       {{"-h"}, 0, ""},

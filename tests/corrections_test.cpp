@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/run_parameters.h"
+#include "parameters/run_parameters.h"
 #include "partition/corrections.h"
 #include "run_parameters_guard.h"
 

@@ -5,8 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/run_parameters.h"
 #include "numeric/romberg.h"
+#include "parameters/density.h"
+#include "parameters/run_parameters.h"
 #include "partition/corrections.h"
 #include "partition/finish.h"
 #include "partition/partition_search.h"

@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/run_parameters.h"
+#include "parameters/density.h"
+#include "parameters/run_parameters.h"
 #include "partition/partition_search.h"
 #include "run_parameters_guard.h"
 

@@ -5,8 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/run_parameters.h"
 #include "numeric/romberg.h"
+#include "parameters/density.h"
+#include "parameters/run_parameters.h"
 #include "run_parameters_guard.h"
 
 namespace {

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/run_parameters.h"
 #include "numeric/roots.h"
+#include "parameters/run_parameters.h"
 #include "run_parameters_guard.h"
 
 namespace {

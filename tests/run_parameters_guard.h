@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "driver/run_parameters.h"
+#include "parameters/run_parameters.h"
 
 namespace o3::testing {
 

@@ -17,6 +17,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/escape.h"
+
 namespace o3test {
 
 tool_run::tool_run() {
@@ -186,6 +188,33 @@ std::vector<std::string> lines_of(const std::string& text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+namespace {
+
+// The line of `text` that starts at `at`, with its line end if it has one.
+std::string line_from(const std::string& text, std::size_t at) {
+  const std::size_t end = text.find('\n', at);
+  return text.substr(at, end == std::string::npos ? std::string::npos : end + 1 - at);
+}
+
+std::string shown(const std::string& line) {
+  return line.empty() ? "the end" : o3::in_quotes(line);
+}
+
+}  // namespace
+
+std::string first_difference(const std::string& expected, const std::string& got) {
+  std::size_t e = 0, g = 0;
+  for (int n = 1; e < expected.size() || g < got.size(); ++n) {
+    const std::string want = line_from(expected, e), have = line_from(got, g);
+    if (want != have) {
+      return "line " + std::to_string(n) + ": expected " + shown(want) + ", got " + shown(have);
+    }
+    e += want.size();
+    g += have.size();
+  }
+  return "";
 }
 
 int count_of(const std::string& text, const std::string& what) {

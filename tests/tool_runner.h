@@ -73,6 +73,12 @@ command_result run_command(const std::string& line);
 std::vector<std::string> lines_of(const std::string& text);  // without "\n"
 int count_of(const std::string& text, const std::string& what);  // overlaps counted
 
+// Empty when the texts are equal, else where `got` first departs from
+// `expected`: "line N: expected 'E', got 'G'", each line escaped as the
+// tool's messages show an argument (its line end as \n), or "the end" where
+// a text has no line left.
+std::string first_difference(const std::string& expected, const std::string& got);
+
 // An empty line, 3 blanks and 59 dashes, two framed lines, the dashes again,
 // 34 blanks before "x,y -> [-1,1[ " and an empty line.
 inline const std::string banner = "\n   " + std::string(59, '-') +

@@ -1,16 +1,18 @@
-// The run parameters every stage of a table run shares, and the density they drive.
+// The run parameters every stage of a table run shares.
 #pragma once
 
-#include <cstdint>
+#include "sampler/o3_format.h"
 
 namespace o3 {
 
-// Capacity of the H-mapping: pieces 1..99 with their bounds and steps.
-inline constexpr int mapping_capacity = 100;
+// Capacity of the H-mapping: pieces 1..99 with their bounds and steps, one
+// lookup line each in O3.res.
+inline constexpr int mapping_capacity = O3_MAX_LOOKUP_LINES + 1;
 
-// Most pieces a histogram may have (Nd_poi); the losses rule's larger values
-// are lowered to it, and the search's hook scratch is sized for it.
-inline constexpr int max_pieces = 600;
+// Most pieces a histogram may have (Nd_poi), as many as a table may hold;
+// the losses rule's larger values are lowered to it, and the search's hook
+// scratch is sized for it.
+inline constexpr int max_pieces = O3_MAX_PIECES;
 
 // Values a run starts from; a repeated dialogue does not restore them.
 inline constexpr double initial_H0 = 0.0;
@@ -35,8 +37,9 @@ extern int N_DH;
 // Piece k covers Hn[k-1] <= H < Hn[k] with the H step D_Hn[k]; Hn[0] is H0.
 extern double Hn[mapping_capacity];
 extern double D_Hn[mapping_capacity];
-// The accepted losses: percent after the losses question, the fraction p/100
-// when the dialogue returns, 1 + p/200 from the start of stage 1 on.
+// The accepted losses p: percent after the losses question, the fraction
+// p/100 when the dialogue returns (losses_fraction), the grid's ratio
+// 1 + p/200 from the start of stage 1 on (losses_ratio, in driver/grid.h).
 extern double factor;
 // Right end that the partition of one histogram must reach.
 extern double Xlimit;
@@ -50,13 +53,6 @@ void store_initial_values();
 
 // Stores the histogram_Acc_ values in Acc_interval, Acc_ridders and Acc_a.
 void use_histogram_accuracies();
-
-// exp((x - 1) * H) at the current H: the unnormalised density of y = cos(theta),
-// non-decreasing on [-1, 1] for H >= 0, and 1 at x = 1 for every H.
-double g1(double x);
-
-// Number of evaluations of g1 since the process started, for cost counts.
-std::uint64_t g1_evaluations();
 
 // Set-up hook called at the start of a run and of stage 2; it has no effect.
 void precision();

@@ -1,14 +1,7 @@
-// Storage and initial values of the run parameters, and the density.
-#include "driver/run_parameters.h"
-
-#include <cmath>
+// Storage and initial values of the run parameters.
+#include "parameters/run_parameters.h"
 
 namespace o3 {
-namespace {
-
-std::uint64_t evaluations = 0;
-
-}  // namespace
 
 double H = 0.0;
 double H0 = initial_H0;
@@ -33,13 +26,6 @@ void use_histogram_accuracies() {
   o3::Acc_ridders = histogram_Acc_ridders;
   o3::Acc_a = histogram_Acc_a;
 }
-
-double g1(double x) {
-  ++evaluations;
-  return std::exp((x - 1.0) * o3::H);
-}
-
-std::uint64_t g1_evaluations() { return evaluations; }
 
 void precision() {}
 
