@@ -180,9 +180,10 @@ contains
 
   ! Opens and checks the O3.res at path (trailing blanks dropped) for the
   ! engine (o3_engine_default when absent); status is o3_ok, or another
-  ! status with message saying why and the table left closed. The
-  ! exponential engine reads no table: its path is ''. A table already open
-  ! in it is closed first. Never stops the program.
+  ! status with message saying why and the table left closed. The default
+  ! and exponential engines draw without a table: path '' names none (the
+  ! exponential engine's must be ''). A table already open in it is closed
+  ! first. Never stops the program.
   subroutine o3_open(table, path, status, message, engine)
     type(o3_table), intent(inout) :: table
     character(len=*), intent(in) :: path
@@ -196,7 +197,7 @@ contains
     how = o3_engine_default
     if (present(engine)) how = engine
     c_path = trim(path) // c_null_char
-    if (how == o3_engine_exponential .and. len_trim(path) == 0) then
+    if (how /= o3_engine_tables .and. len_trim(path) == 0) then
       table%handle = c_open(c_null_ptr, int(how, c_int), error)
     else
       table%handle = c_open(c_loc(c_path), int(how, c_int), error)
