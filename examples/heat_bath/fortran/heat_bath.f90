@@ -109,6 +109,7 @@ contains
     logical :: given(12)
     integer :: i, k, which, equals
     status = 0
+    text = ''
     do i = 1, command_argument_count()
       arg = argument(i)
       if (arg == '-h' .or. arg == '--help') status = 1
