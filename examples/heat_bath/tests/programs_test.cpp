@@ -130,7 +130,7 @@ std::vector<program> programs() {
   }
   if (std::string(HEAT_BATH_MPI) != "") {
     for (const int n : {1, 2, 3}) {
-      p.push_back({"MPI, " + std::to_string(n) + " processes", "heat_bath_mpi",
+      p.push_back({"MPI, " + std::to_string(n) + (n == 1 ? " process" : " processes"), "heat_bath_mpi",
                    mpiexec(n) + quoted(HEAT_BATH_MPI), true});
     }
   }
