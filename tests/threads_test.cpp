@@ -81,8 +81,9 @@ TEST(Threads, DrawFromOneTableEachWithItsOwnStream) {
     const struct {
       const char* language;
       drawing draw;
-    } ways[] = {{"C", [&](const std::vector<double>& x, int k) { return draw_c(c_table.get(), x, k); }},
-                {"C++", [&](const std::vector<double>& x, int k) { return draw_cpp(table, x, k); }}};
+    } ways[] = {
+        {"C", [&](const std::vector<double>& x, int k) { return draw_c(c_table.get(), x, k); }},
+        {"C++", [&](const std::vector<double>& x, int k) { return draw_cpp(table, x, k); }}};
     for (const auto& way : ways) {
       SCOPED_TRACE(std::string(way.language) + (engine == o3::sampler::engine::tables
                                                     ? ", tables engine"

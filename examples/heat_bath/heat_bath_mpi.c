@@ -67,13 +67,13 @@ static void measure_slab(struct slab *s, const int *counts, const int *offsets,
   if (all != NULL) measure_sums(all, (size_t)s->lat.L, sites, (size_t)s->lat.dim * sites, value);
 }
 
-/* The fingerprint of the last configuration, on process 0. */
-static uint64_t fingerprint(const struct slab *s, int rank, int size) {
+/* The fingerprint of the last configuration into *f on process 0. 1, or 0
+   on every process when one has no memory for it. */
+static int fingerprint(const struct slab *s, int rank, int size, uint64_t *f) {
   uint64_t *mine = (uint64_t *)malloc((size_t)s->count * sizeof(uint64_t));
   uint64_t *all = rank == 0 ? (uint64_t *)malloc((size_t)s->lat.L * sizeof(uint64_t)) : NULL;
   int *counts = (int *)malloc((size_t)size * sizeof(int));
   int *offsets = (int *)malloc((size_t)size * sizeof(int));
-  uint64_t f = FINGERPRINT_START;
   int k, ok = mine != NULL && counts != NULL && offsets != NULL && (rank != 0 || all != NULL);
   MPI_Allreduce(MPI_IN_PLACE, &ok, 1, MPI_INT, MPI_MIN, MPI_COMM_WORLD);
   if (ok) {
@@ -81,13 +81,14 @@ static uint64_t fingerprint(const struct slab *s, int rank, int size) {
     gather_layout(size, s->lat.L, 1, counts, offsets);
     MPI_Gatherv(mine, s->count, MPI_UINT64_T, all, counts, offsets, MPI_UINT64_T, 0,
                 MPI_COMM_WORLD);
-    for (k = 0; rank == 0 && k < s->lat.L; ++k) f = fingerprint_add(f, all[k]);
+    *f = FINGERPRINT_START;
+    for (k = 0; rank == 0 && k < s->lat.L; ++k) *f = fingerprint_add(*f, all[k]);
   }
   free(mine);
   free(all);
   free(counts);
   free(offsets);
-  return f;
+  return ok;
 }
 
 /* The run on this process's slab; on process 0 the results. 0, or -1 when
@@ -121,7 +122,9 @@ static int run(const struct options *opt, const struct y_source *y, int rank, in
   if (ok) {
     gather_layout(size, c->L, 4, counts, offsets);
     if (c->hot_start) {
-      for (k = 1; k <= s.count; ++k) plane_randomise(&s.lat, (size_t)k, (uint64_t)(s.first + k - 1), c->seed);
+      for (k = 1; k <= s.count; ++k) {
+        plane_randomise(&s.lat, (size_t)k, (uint64_t)(s.first + k - 1), c->seed);
+      }
     } else {
       lattice_align(&s.lat);
     }
@@ -144,7 +147,7 @@ static int run(const struct options *opt, const struct y_source *y, int rank, in
     tally[2] = drawn.errors;
     MPI_Reduce(rank == 0 ? MPI_IN_PLACE : tally, tally, 3, MPI_UINT64_T, MPI_SUM, 0,
                MPI_COMM_WORLD);
-    result->fingerprint = fingerprint(&s, rank, size);
+    ok = fingerprint(&s, rank, size, &result->fingerprint);
     result->seconds = MPI_Wtime() - start;
     result->updates = tally[0];
     result->outside = tally[1];
@@ -188,7 +191,9 @@ static int simulate(int argc, char **argv, int rank, int size) {
   o3_table *table = NULL;
   int status;
   if (parse_options(argc, argv, &opt, message, sizeof message) != 0) {
-    if (rank == 0) fprintf(stderr, "heat_bath_mpi: %s\nheat_bath_mpi --help lists the options\n", message);
+    if (rank == 0) {
+      fprintf(stderr, "heat_bath_mpi: %s\nheat_bath_mpi --help lists the options\n", message);
+    }
     return 2;
   }
   if (opt.help) {

@@ -84,7 +84,9 @@ void spins_randomise(vec3 *s, size_t n, o3_rng *rng) {
   }
 }
 
-void lattice_randomise(struct lattice *lat, o3_rng *rng) { spins_randomise(lat->spin, lat->sites, rng); }
+void lattice_randomise(struct lattice *lat, o3_rng *rng) {
+  spins_randomise(lat->spin, lat->sites, rng);
+}
 
 static double dot(vec3 a, vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 

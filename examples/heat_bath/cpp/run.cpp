@@ -39,7 +39,9 @@ void draw(const o3::sampler::sampler* table, std::span<const double> h, std::spa
     table->draw_many(h, y, s);
     return;
   }
-  for (std::size_t k = 0; k < h.size(); ++k) y[k] = y_by_inversion(h[k], uniform53(&s.state()->rng));
+  for (std::size_t k = 0; k < h.size(); ++k) {
+    y[k] = y_by_inversion(h[k], uniform53(&s.state()->rng));
+  }
 }
 
 struct tally {

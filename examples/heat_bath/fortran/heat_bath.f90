@@ -180,7 +180,9 @@ contains
     status = 0
     select case (which)
     case (1)
-      if (text /= 'chain' .and. text /= 'cubic') status = fail('--lattice must be chain or cubic', text)
+      if (text /= 'chain' .and. text /= 'cubic') then
+        status = fail('--lattice must be chain or cubic', text)
+      end if
       dim = merge(1, 3, text == 'chain')
     case (2)
       if (.not. whole(text, 2_int64, int(huge(L), int64), number)) status = fail('bad --L', text)

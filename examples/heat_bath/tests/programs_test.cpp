@@ -126,12 +126,13 @@ std::vector<program> programs() {
   }
   if (std::string(HEAT_BATH_FORTRAN) != "") {
     p.push_back({"Fortran, 1 thread", "heat_bath_fortran", threads(1) + quoted(HEAT_BATH_FORTRAN)});
-    p.push_back({"Fortran, 2 threads", "heat_bath_fortran", threads(2) + quoted(HEAT_BATH_FORTRAN)});
+    p.push_back(
+        {"Fortran, 2 threads", "heat_bath_fortran", threads(2) + quoted(HEAT_BATH_FORTRAN)});
   }
   if (std::string(HEAT_BATH_MPI) != "") {
     for (const int n : {1, 2, 3}) {
-      p.push_back({"MPI, " + std::to_string(n) + (n == 1 ? " process" : " processes"), "heat_bath_mpi",
-                   mpiexec(n) + quoted(HEAT_BATH_MPI), true});
+      p.push_back({"MPI, " + std::to_string(n) + (n == 1 ? " process" : " processes"),
+                   "heat_bath_mpi", mpiexec(n) + quoted(HEAT_BATH_MPI), true});
     }
   }
   return p;
@@ -204,7 +205,8 @@ TEST(Programs, SayTheSameOnHelpAndOnRefusedOptions) {
       {"--lattice fcc", "--lattice must be chain or cubic: fcc"},
       {"--sweeps 10", "--sweeps must be at least --bins"},
       {"--engine fast", "--engine must be default, tables or exponential: fast"},
-      {"--draw inversion --engine tables", "--engine is the library's: it goes with --draw library"},
+      {"--draw inversion --engine tables",
+       "--engine is the library's: it goes with --draw library"},
       {"--table O3.res", "--table is read by --engine tables only"},
       {"--bins 3 --bins 4", "given twice: --bins"},
       {"--hmax 4", "unknown option: --hmax"},
@@ -223,7 +225,8 @@ TEST(Programs, SayTheSameOnHelpAndOnRefusedOptions) {
       const output o = run(p.command + " --therm 0 " + options, s.dir());
       EXPECT_EQ(o.status, 2);
       EXPECT_EQ(o.out, "");
-      EXPECT_EQ(ours(o.err), p.name + ": " + message + "\n" + p.name + " --help lists the options\n");
+      EXPECT_EQ(ours(o.err),
+                p.name + ": " + message + "\n" + p.name + " --help lists the options\n");
     }
   }
 }
@@ -284,14 +287,16 @@ TEST(Programs, AdviseTheTableForTheSimulation) {
 TEST(Mpi, RefusesWhatItCannotShareOut) {
   if (std::string(HEAT_BATH_MPI) == "") GTEST_SKIP() << "MPI not found: heat_bath_mpi not built";
   scratch s;
-  const output sequential = run(mpiexec(2) + quoted(HEAT_BATH_MPI) + " --order sequential", s.dir());
+  const output sequential =
+      run(mpiexec(2) + quoted(HEAT_BATH_MPI) + " --order sequential", s.dir());
   EXPECT_EQ(sequential.status, 2);
-  EXPECT_EQ(ours(sequential.err), "heat_bath_mpi: --order sequential draws every site from one stream, "
-                            "which processes cannot share: sweep in checkerboard order\n");
+  EXPECT_EQ(ours(sequential.err),
+            "heat_bath_mpi: --order sequential draws every site from one stream, which "
+            "processes cannot share: sweep in checkerboard order\n");
   const output crowded = run(mpiexec(3) + quoted(HEAT_BATH_MPI) + " --L 2", s.dir());
   EXPECT_EQ(crowded.status, 2);
-  EXPECT_EQ(ours(crowded.err), "heat_bath_mpi: 3 processes for the 2 planes of L = 2: each needs one "
-                         "at least\n");
+  EXPECT_EQ(ours(crowded.err),
+            "heat_bath_mpi: 3 processes for the 2 planes of L = 2: each needs one at least\n");
 }
 
 struct estimate_read {
