@@ -180,9 +180,9 @@ contains
 
   ! Opens and checks the O3.res at path (trailing blanks dropped) for the
   ! engine (o3_engine_default when absent); status is o3_ok, or another
-  ! status with message saying why and the table left closed. A path of ''
-  ! opens the default or the exponential engine without a table (the
-  ! exponential engine reads none). A table already open in it is closed
+  ! status with message saying why and the table left closed. The default
+  ! and exponential engines draw without a table: path '' names none (the
+  ! exponential engine's must be ''). A table already open in it is closed
   ! first. Never stops the program.
   subroutine o3_open(table, path, status, message, engine)
     type(o3_table), intent(inout) :: table

@@ -181,6 +181,9 @@ class ReadmeRun : public testing::Test {
                        .c_str(), 1);
     unsetenv("PKG_CONFIG_PATH");
     unsetenv("CMAKE_PREFIX_PATH");
+    // Open MPI's mpirun, which refuses to start as root without them.
+    setenv("OMPI_ALLOW_RUN_AS_ROOT", "1", 1);
+    setenv("OMPI_ALLOW_RUN_AS_ROOT_CONFIRM", "1", 1);
   }
 
   // Runs `script` with sh -e in the scratch clone.

@@ -211,9 +211,9 @@ TEST(SafeFilesE2e, EveryFailedWriteIsStatus1WithAMessage) {
 }
 
 TEST(SafeFilesE2e, InputThatCanNeverBeAnAnswerEndsTheRunAtOnce) {
-  // Within a memory cap, except under the address sanitizer, whose shadow
-  // memory alone is larger.
-#if defined(__SANITIZE_ADDRESS__)
+  // Within a memory cap, except under the address and thread sanitizers,
+  // whose shadow memory alone is larger.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   const unsigned long cap = 0;
 #else
   const unsigned long cap = 256ul << 20;

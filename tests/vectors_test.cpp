@@ -29,8 +29,8 @@ TEST(Vectors, BlockHoldsSpareDoubleAndIndicesNlToNh) {
 }
 
 TEST(VectorsDeathTest, RefusedBlockIsFatal) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the address sanitizer reserves more than the limit allows";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the address and thread sanitizers reserve more than the limit allows";
 #else
   // In the child only: 1 GiB of address space, then a 16 GiB block.
   const auto starve = [] {

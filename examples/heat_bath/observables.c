@@ -3,13 +3,32 @@
 #include <math.h>
 #include <stdlib.h>
 
-void measure(const struct lattice *lat, double value[OBS_COUNT]) {
-  const vec3 m = lattice_magnetisation(lat);
-  const double m2 = m.x * m.x + m.y * m.y + m.z * m.z;
-  value[OBS_ENERGY] = lattice_energy_per_bond(lat);
+void measure_sums(const struct plane_sum *sums, size_t planes, size_t sites, size_t bonds,
+                  double value[OBS_COUNT]) {
+  double energy = 0.0, m2;
+  vec3 m = {0.0, 0.0, 0.0};
+  size_t k;
+  for (k = 0; k < planes; ++k) {
+    energy += sums[k].bonds;
+    m.x += sums[k].m.x;
+    m.y += sums[k].m.y;
+    m.z += sums[k].m.z;
+  }
+  m.x /= (double)sites;
+  m.y /= (double)sites;
+  m.z /= (double)sites;
+  m2 = m.x * m.x + m.y * m.y + m.z * m.z;
+  value[OBS_ENERGY] = -energy / (double)bonds;
   value[OBS_M] = sqrt(m2);
   value[OBS_M2] = m2;
   value[OBS_M4] = m2 * m2;
+}
+
+void measure(const struct lattice *lat, double value[OBS_COUNT]) {
+  long k;
+#pragma omp parallel for num_threads(lat->threads) schedule(static)
+  for (k = 0; k < (long)lat->planes; ++k) lattice_plane_sum(lat, (size_t)k, &lat->sums[k]);
+  measure_sums(lat->sums, lat->planes, lat->sites, lat->bonds, value);
 }
 
 int binning_init(struct binning *b, size_t expected, size_t bins) {

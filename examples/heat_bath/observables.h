@@ -15,8 +15,16 @@ extern "C" {
    means of m^2 and m^4, not measured itself. */
 enum { OBS_ENERGY, OBS_M, OBS_M2, OBS_M4, OBS_COUNT };
 
-/* Energy per bond, |m| (m the magnetisation per spin), m^2 and m^4. */
+/* Energy per bond, |m| (m the magnetisation per spin), m^2 and m^4, from
+   the sums of the lattice's planes, taken on its OpenMP threads into
+   lat->sums. */
 void measure(const struct lattice *lat, double value[OBS_COUNT]);
+
+/* The same from the sums of all `planes` planes of a lattice of `sites`
+   sites and `bonds` bonds, added in the planes' order: the same numbers
+   however the sums were shared out. */
+void measure_sums(const struct plane_sum *sums, size_t planes, size_t sites, size_t bonds,
+                  double value[OBS_COUNT]);
 
 /* Successive sweeps are correlated, so the spread of single measurements
    underestimates the error of their mean. The measurements are cut into

@@ -1,6 +1,10 @@
-/* The command line of heat_bath. */
+/* The command line of the heat-bath programs, the same in C, C++ and
+   Fortran (heat_bath, heat_bath_cpp, heat_bath_mpi, heat_bath_fortran). */
 #ifndef HEAT_BATH_OPTIONS_H
 #define HEAT_BATH_OPTIONS_H
+
+#include <stddef.h>
+#include <stdio.h>
 
 #include "simulation.h"
 #include "y_draw.h"
@@ -9,30 +13,20 @@
 extern "C" {
 #endif
 
-#define MAX_TABLES 8
-#define MAX_SIZES 8
-
 struct options {
   struct run_config run;
   enum y_method method;
-  int engine; /* of the tables methods: O3_ENGINE_* */
-  const char *tables[MAX_TABLES];
-  int table_count; /* 0: O3.res when a table is needed */
+  int engine;          /* of the library: O3_ENGINE_* */
+  const char *table;   /* the file of the tables engine */
+  const char *beta;    /* --beta as given, for the command that makes a table */
   int help;
-
-  /* --time */
-  int time_mode;
-  int sizes[MAX_SIZES];
-  int size_count;
-  long repeats;
-  long updates_per_repetition;
-  long stream_sweeps;
-  int thermalisation_given;
 };
 
-extern const char heat_bath_usage[];
+/* Prints the usage and the options, for `program`. */
+void print_usage(FILE *out, const char *program);
 
-/* 0 with *opt filled, or -1 with a one-line reason in message. */
+/* 0 with *opt filled (opt->help set by -h or --help, the rest then
+   unread), or -1 with a one-line reason in message. */
 int parse_options(int argc, char **argv, struct options *opt, char *message, size_t size);
 
 #ifdef __cplusplus

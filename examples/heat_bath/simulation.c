@@ -1,41 +1,56 @@
+/* clock_gettime */
+#define _POSIX_C_SOURCE 199309L
+
 #include "simulation.h"
 
 #include <math.h>
+#include <time.h>
 
-int run_simulation(const struct run_config *config, struct y_source *src,
+double wall_seconds(void) {
+  struct timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return (double)t.tv_sec + 1e-9 * (double)t.tv_nsec;
+}
+
+void run_estimates(const struct binning *bins, struct run_result *result) {
+  result->energy = binning_mean(bins, OBS_ENERGY);
+  result->m = binning_mean(bins, OBS_M);
+  result->binder = binning_binder(bins);
+}
+
+int run_simulation(const struct run_config *config, const struct y_source *y,
                    struct run_result *result) {
+  const struct update_rule rule = {config->beta, *y, config->seed};
+  const uint64_t sweeps = (uint64_t)(config->thermalisation + config->measurements);
   struct lattice lat;
   struct binning bins;
-  double value[OBS_COUNT];
-  const uint64_t outside_before = o3_outside_count(src->table);
-  const uint64_t errors_before = o3_error_count(src->table);
-  long k;
+  o3_stream sequential;
+  o3_counts counts = {0, 0};
+  double value[OBS_COUNT], start;
+  uint64_t n;
   if (config->thermalisation < 0 || config->measurements < 1 || config->bins < 2) return -1;
   if (lattice_init(&lat, config->dim, config->L) != 0) return -1;
   if (binning_init(&bins, (size_t)config->measurements, (size_t)config->bins) != 0) {
     lattice_free(&lat);
     return -1;
   }
-  o3_rng_seed(&src->rng, config->seed);
-  if (config->hot_start) {
-    lattice_randomise(&lat, &src->rng);
-  } else {
-    lattice_align(&lat);
+  o3_stream_seed(&sequential, config->seed);
+  lattice_start(&lat, config->hot_start, config->seed);
+  result->updates = 0;
+  start = wall_seconds();
+  for (n = 1; n <= sweeps; ++n) {
+    result->updates += sweep(&lat, config->order, &rule, n, &sequential, &counts, NULL);
+    if (n > (uint64_t)config->thermalisation) {
+      measure(&lat, value);
+      binning_add(&bins, value);
+    }
   }
-  for (k = 0; k < config->thermalisation; ++k) {
-    sweep(&lat, config->beta, config->order, src, NULL);
-  }
-  for (k = 0; k < config->measurements; ++k) {
-    sweep(&lat, config->beta, config->order, src, NULL);
-    measure(&lat, value);
-    binning_add(&bins, value);
-  }
-  result->energy = binning_mean(&bins, OBS_ENERGY);
-  result->m = binning_mean(&bins, OBS_M);
-  result->binder = binning_binder(&bins);
-  result->updates = (uint64_t)(config->thermalisation + config->measurements) * lat.sites;
-  result->outside = o3_outside_count(src->table) - outside_before;
-  result->errors = o3_error_count(src->table) - errors_before;
+  result->seconds = wall_seconds() - start;
+  run_estimates(&bins, result);
+  result->outside = counts.outside;
+  result->errors = counts.errors;
+  result->fingerprint = lattice_fingerprint(&lat);
+  result->workers = config->order == SWEEP_CHECKERBOARD ? lat.threads : 1;
   binning_free(&bins);
   lattice_free(&lat);
   return 0;

@@ -29,24 +29,32 @@ struct run_result {
   struct estimate m;      /* |m|, m the magnetisation per spin */
   struct estimate binder; /* <m^4>/<m^2>^2 */
   uint64_t updates;
-  /* Of these updates, those whose h lay outside the table's range (drawn
-     by the library's exact inversion instead), and those the library
-     refused (h not finite); 0 without a table. */
+  /* Of these updates, those the tables engine drew outside its table (by
+     the table-free method instead) and those refused (h not finite). */
   uint64_t outside;
   uint64_t errors;
+  uint64_t fingerprint; /* of the last configuration: lattice_fingerprint */
+  double seconds;       /* of the sweeps and measurements, wall-clock */
+  int workers;          /* the threads or processes that ran them */
 };
 
-/* Seeds src->rng with config->seed and runs. 0, or -1 when the lattice or
-   the bins cannot be made (bins < 2, more bins than measurements, no
-   memory). */
-int run_simulation(const struct run_config *config, struct y_source *src,
+/* The run of config with y drawn by y (streams: planes.h). 0, or -1 when
+   the lattice or the bins cannot be made (bins < 2, more bins than
+   measurements, no memory). */
+int run_simulation(const struct run_config *config, const struct y_source *y,
                    struct run_result *result);
+
+/* The means and errors of the measurements in bins into result. */
+void run_estimates(const struct binning *bins, struct run_result *result);
 
 /* The energy per bond of the infinite chain, -(coth beta - 1/beta): each
    bond's cos is distributed as exp(beta y) on [-1, 1], independently of
    the others. Written to keep its digits for small beta, where it is
    -beta/3. */
 double chain_energy_per_bond(double beta);
+
+/* Wall-clock seconds from an arbitrary start. */
+double wall_seconds(void);
 
 #ifdef __cplusplus
 }

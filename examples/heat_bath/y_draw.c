@@ -2,8 +2,7 @@
 
 #include <string.h>
 
-static const char *const names[] = {"tables", "tables-counted", "inversion", "exponential",
-                                    "none"};
+static const char *const names[] = {"library", "inversion"};
 
 const char *y_method_name(enum y_method method) {
   return (unsigned)method < sizeof names / sizeof names[0] ? names[method] : "?";

@@ -1,7 +1,7 @@
 /* The draw of y = cos(theta) for a coupling h >= 0, density proportional to
    exp(h y - h) on [-1, 1]: the one place where the methods differ. The rest
    of the update (field, frame, azimuth) is the same for all of them, so that
-   comparing methods compares this draw and nothing else. */
+   the physics tests compare this draw and nothing else. */
 #ifndef HEAT_BATH_Y_DRAW_H
 #define HEAT_BATH_Y_DRAW_H
 
@@ -16,30 +16,24 @@ extern "C" {
 #endif
 
 enum y_method {
-  Y_TABLES,        /* o3_draw from an O3.res */
-  Y_TABLES_COUNTED, /* the same draws, the tries they make counted in tries */
-  Y_INVERSION,     /* exact inversion of the distribution function */
-  Y_EXPONENTIAL,   /* y = 1 - E/h, E exponential, redrawn while E > 2h */
-  Y_NONE           /* a fixed y: not a sampler, times the rest of the update */
+  Y_LIBRARY,  /* the sampler library's draw, by the engine of its table */
+  Y_INVERSION /* exact inversion of the distribution function */
 };
 
-/* The y that Y_NONE returns, about the mean of y at the typical coupling
-   of the 3D sweep at the critical point. */
-#define Y_NONE_VALUE 0.6
-
+/* What a run draws its y with: the method, and for the library the table
+   it opened (with or without a file), which the caller closes. */
 struct y_source {
   enum y_method method;
-  o3_table *table; /* the table methods only; the caller opens and closes it */
-  o3_rng rng;      /* every uniform of the simulation, the azimuth's too */
-  uint64_t tries;  /* of the tables, by Y_TABLES_COUNTED */
+  const o3_table *table;
 };
 
-/* "tables", "tables-counted", "inversion", "exponential", "none". */
+/* "library", "inversion". */
 const char *y_method_name(enum y_method method);
-/* 0 and *method, or -1 for a name that is none of these. */
+/* 0 and *method, or -1 for a name that is neither. */
 int y_method_parse(const char *name, enum y_method *method);
 
-/* u in [0, 1) from the top 53 bits of a word, as the library takes them. */
+/* u in [0, 1) from the top 53 bits of a word, as the library takes them
+   (o3_rng_uniform, inline). */
 static inline double uniform53(o3_rng *rng) {
   return (double)(o3_rng_next(rng) >> 11) * 0x1p-53;
 }
@@ -75,75 +69,22 @@ static inline double y_by_inversion(double h, double u) {
   return y < -1.0 ? -1.0 : y;
 }
 
-/* E = -log u is exponential; 1 - E/h has density ~ exp(h y - h) on
-   (-inf, 1], and keeping E <= 2h cuts it to [-1, 1]. That keeps a fraction
-   1 - exp(-2h) of the E, about 2h for small h and nothing at h = 0, so there
-   a uniform y accepted with probability exp(h (y - 1)) is used instead: it
-   keeps (1 - exp(-2h)) / (2h), and the two are equal at h = 1/2. */
-#define Y_EXPONENTIAL_FROM 0.5
-
-static inline double y_by_exponential(double h, o3_rng *rng) {
-  /* No draw is ever accepted for a NaN coupling: it is handed on, as the
-     library and inversion do, instead of looping for ever. */
-  if (isnan(h)) return h;
-  if (h < Y_EXPONENTIAL_FROM) {
-    for (;;) {
-      const double y = 2.0 * uniform53(rng) - 1.0;
-      if (uniform53(rng) < exp(h * (y - 1.0))) return y;
-    }
-  }
-  for (;;) {
-    /* u = 0 gives E = inf, which is drawn again. */
-    const double e = -log(uniform53(rng));
-    if (e <= 2.0 * h) return 1.0 - e / h;
-  }
-}
-
-/* For loops that call y_draw with a constant method: forced inline, each
-   gets a copy of its own with the switch folded, so that timings compare
-   the draws and not the cost of choosing one. */
-#if defined(__GNUC__)
-#define Y_DRAW_INLINE __attribute__((always_inline)) inline
-#else
-#define Y_DRAW_INLINE inline
-#endif
-
-/* method is passed on its own so that a caller which passes a constant
-   gets the switch folded away where this is inlined. */
-static inline double y_draw(struct y_source *src, enum y_method method, double h) {
-  switch (method) {
-  case Y_TABLES:
-    return o3_draw(src->table, h, &src->rng);
-  case Y_TABLES_COUNTED: {
-    /* The draw of o3_draw in its two parts, the tries from the tables
-       counted. */
-    const uint64_t word = o3_rng_next(&src->rng);
-    double y;
-    if (o3_from_tables(src->table, fabs(h))) ++src->tries;
-    if (o3_try(src->table, h, word, &y)) return y;
-    return o3_draw_rest(src->table, h, word, o3_rng_word, &src->rng, &src->table->counts,
-                        &src->tries);
-  }
-  case Y_INVERSION:
-    return y_by_inversion(h, uniform53(&src->rng));
-  case Y_EXPONENTIAL:
-    return y_by_exponential(h, &src->rng);
-  case Y_NONE:
-    break;
-  }
-  return Y_NONE_VALUE;
-}
-
-/* y[i] for h[i], i < n, couplings known all at once: the tables draw them
-   together (o3_draw_many), the other methods one after the other. */
-static Y_DRAW_INLINE void y_draw_many(struct y_source *src, enum y_method method,
-                                      const double *h, double *y, size_t n) {
+/* y[i] for h[i], i < n, from the stream's words: the library's batch
+   draw, or inversion's one word each. */
+static inline void y_draw_many(const struct y_source *src, size_t n, const double *h, double *y,
+                               o3_stream *s) {
   size_t i;
-  if (method == Y_TABLES) {
-    o3_draw_many(src->table, n, h, y, &src->rng);
+  if (src->method == Y_LIBRARY) {
+    o3_stream_draw_many(src->table, n, h, y, s);
     return;
   }
-  for (i = 0; i < n; ++i) y[i] = y_draw(src, method, h[i]);
+  for (i = 0; i < n; ++i) y[i] = y_by_inversion(h[i], uniform53(&s->rng));
+}
+
+/* One y for h, as y_draw_many draws it. */
+static inline double y_draw(const struct y_source *src, double h, o3_stream *s) {
+  return src->method == Y_LIBRARY ? o3_stream_draw(src->table, h, s)
+                                  : y_by_inversion(h, uniform53(&s->rng));
 }
 
 #ifdef __cplusplus

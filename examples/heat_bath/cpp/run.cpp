@@ -1,9 +1,14 @@
 #include "run.h"
 
 #include <cmath>
-#include <memory>
+#include <cstdint>
 #include <span>
 
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
+#include "planes.h"
 #include "update.h"
 
 namespace heat_bath {
@@ -18,150 +23,114 @@ struct binning_owner {
   ~binning_owner() { binning_free(&bins); }
 };
 
-double length(const vec3& f) { return std::sqrt(f.x * f.x + f.y * f.y + f.z * f.z); }
-
-// beta times the sum of the neighbours of site x of `row` in the planes
-// and rows given by their offsets.
-vec3 field_at(const vec3* s, std::size_t L, bool cubic, std::size_t row, std::size_t x,
-              std::size_t ym, std::size_t yp, std::size_t zm, std::size_t zp, double beta) {
-  const auto add = [](vec3& f, const vec3& t) {
-    f.x += t.x;
-    f.y += t.y;
-    f.z += t.z;
-  };
-  const std::size_t i = row + x;
-  vec3 f = s[x == 0 ? row + L - 1 : i - 1];
-  add(f, s[x + 1 == L ? row : i + 1]);
-  if (cubic) {
-    add(f, s[ym + x]);
-    add(f, s[yp + x]);
-    add(f, s[zm + x]);
-    add(f, s[zp + x]);
-  }
-  return {f.x * beta, f.y * beta, f.z * beta};
+int thread_number() {
+#ifdef _OPENMP
+  return omp_get_thread_num();
+#else
+  return 0;
+#endif
 }
 
-// One sweep with the y from draw: draw.one(h) for a site, draw.many(h, y)
-// for the sites of one parity of a plane, which are independent.
-template <class Draw>
-void sweep_by(lattice& lat, double beta, sweep_order order, Draw& draw,
-              o3::sampler::generator& rng) {
-  const std::size_t L = static_cast<std::size_t>(lat.L);
-  const bool cubic = lat.dim == 3;
-  const std::size_t extent = cubic ? L : 1;
-  const std::size_t plane = L * extent;
-  const bool checkerboard = order == SWEEP_CHECKERBOARD;
-  vec3* const s = lat.spin;
-  for (std::size_t pass = 0; pass < (checkerboard ? 2u : 1u); ++pass) {
-    for (std::size_t z = 0; z < extent; ++z) {
-      const std::size_t zm = (z == 0 ? extent - 1 : z - 1) * plane;
-      const std::size_t zp = (z + 1 == extent ? 0 : z + 1) * plane;
-      std::size_t n = 0;
-      for (std::size_t y = 0; y < extent; ++y) {
-        const std::size_t row = y * L + z * plane;
-        const std::size_t ym = (y == 0 ? extent - 1 : y - 1) * L + z * plane;
-        const std::size_t yp = (y + 1 == extent ? 0 : y + 1) * L + z * plane;
-        if (!checkerboard) {
-          for (std::size_t x = 0; x < L; ++x) {
-            const vec3 f = field_at(s, L, cubic, row, x, ym, yp, zm + y * L, zp + y * L, beta);
-            const double h = length(f);
-            s[row + x] = spin_around(f, h, draw.one(h), uniform53(rng.state()));
-          }
-          continue;
-        }
-        for (std::size_t x = (pass + y + z) & 1u; x < L; x += 2, ++n) {
-          lat.plane_field[n] = field_at(s, L, cubic, row, x, ym, yp, zm + y * L, zp + y * L, beta);
-          lat.plane_h[n] = length(lat.plane_field[n]);
-        }
-      }
-      if (!checkerboard) continue;
-      draw.many(std::span<const double>(lat.plane_h, n), std::span<double>(lat.plane_y, n));
-      std::size_t k = 0;
-      for (std::size_t y = 0; y < extent; ++y) {
-        for (std::size_t x = (pass + y + z) & 1u; x < L; x += 2, ++k) {
-          s[y * L + z * plane + x] = spin_around(lat.plane_field[k], lat.plane_h[k],
-                                                 lat.plane_y[k], uniform53(rng.state()));
-        }
-      }
-    }
+// The y of the couplings h, from s: the library's, all at once, or
+// inversion's, one word each.
+void draw(const o3::sampler::sampler* table, std::span<const double> h, std::span<double> y,
+          o3::sampler::stream& s) {
+  if (table != nullptr) {
+    table->draw_many(h, y, s);
+    return;
+  }
+  for (std::size_t k = 0; k < h.size(); ++k) {
+    y[k] = y_by_inversion(h[k], uniform53(&s.state()->rng));
   }
 }
 
-struct library_y {
-  o3::sampler::sampler& tables;
-  o3::sampler::generator& rng;
-  double one(double h) { return tables.draw(h, rng); }
-  void many(std::span<const double> h, std::span<double> y) { tables.draw_many(h, y, rng); }
+struct tally {
+  std::uint64_t updates = 0, outside = 0;
 };
 
-// y_by_inversion or y_by_exponential of the C program, one site after
-// the other.
-template <y_method method>
-struct formula_y {
-  o3::sampler::generator& rng;
-  double one(double h) {
-    if constexpr (method == Y_INVERSION) {
-      return y_by_inversion(h, uniform53(rng.state()));
-    } else {
-      return y_by_exponential(h, rng.state());
+// Half-sweep p of checkerboard sweep n: each plane from its own stream, the
+// planes on the lattice's threads. The couplings are finite (beta is, the
+// spins are unit vectors), so no draw throws inside the parallel loop.
+void half_sweep(lattice& lat, const run_config& c, const o3::sampler::sampler* table,
+                std::uint64_t n, int p, tally& t) {
+  std::uint64_t updates = 0, outside = 0;
+  const std::uint64_t step = checkerboard_step(n, p);
+#pragma omp parallel for num_threads(lat.threads) schedule(static) reduction(+ : updates, outside)
+  for (long w = 0; w < static_cast<long>(lat.planes); ++w) {
+    const int thread = thread_number();
+    const auto plane = static_cast<std::size_t>(w);
+    const int parity = static_cast<int>((step + plane) & 1u);
+    const std::size_t count = plane_fields(&lat, plane, parity, c.beta, thread, nullptr);
+    if (count == 0) continue;
+    o3::sampler::stream s(c.seed, step, plane);
+    const std::size_t at = static_cast<std::size_t>(thread) * lat.plane;
+    draw(table, {lat.plane_h + at, count}, {lat.plane_y + at, count}, s);
+    plane_spins(&lat, plane, parity, thread, &s.state()->rng);
+    updates += count;
+    outside += s.outside_count();
+  }
+  t.updates += updates;
+  t.outside += outside;
+}
+
+// One sweep in memory order, every word from s.
+void sequential_sweep(lattice& lat, const run_config& c, const o3::sampler::sampler* table,
+                      o3::sampler::stream& s, tally& t) {
+  const std::size_t side = lat.dim == 3 ? static_cast<std::size_t>(lat.L) : 1;
+  const std::uint64_t outside = s.outside_count();
+  for (std::size_t w = 0; w < lat.planes; ++w) {
+    for (std::size_t y = 0; y < side; ++y) {
+      for (std::size_t x = 0; x < side; ++x) {
+        const vec3 f = site_field(&lat, w, x, y, c.beta);
+        const double h = std::sqrt(f.x * f.x + f.y * f.y + f.z * f.z);
+        const double cos_theta =
+            table != nullptr ? table->draw(h, s) : y_by_inversion(h, uniform53(&s.state()->rng));
+        lat.spin[w * lat.plane + y * side + x] =
+            spin_around(f, h, cos_theta, uniform53(&s.state()->rng));
+      }
     }
   }
-  void many(std::span<const double> h, std::span<double> y) {
-    for (std::size_t i = 0; i < h.size(); ++i) y[i] = one(h[i]);
-  }
-};
+  t.updates += lat.planes * lat.plane;
+  t.outside += s.outside_count() - outside;
+}
 
 }  // namespace
 
-void sweep_with_library(lattice& lat, double beta, sweep_order order,
-                        o3::sampler::sampler& tables, o3::sampler::generator& rng) {
-  library_y draw{tables, rng};
-  sweep_by(lat, beta, order, draw, rng);
-}
-
-void sweep_without_tables(lattice& lat, double beta, sweep_order order, y_method method,
-                          o3::sampler::generator& rng) {
-  if (method == Y_INVERSION) {
-    formula_y<Y_INVERSION> draw{rng};
-    sweep_by(lat, beta, order, draw, rng);
-  } else {
-    formula_y<Y_EXPONENTIAL> draw{rng};
-    sweep_by(lat, beta, order, draw, rng);
-  }
-}
-
-bool run_with_library(const run_config& config, o3::sampler::sampler& tables,
+bool run_with_library(const run_config& c, const o3::sampler::sampler* table,
                       run_result* result) {
   lattice_owner l;
   binning_owner b;
-  if (config.thermalisation < 0 || config.measurements < 1 || config.bins < 2 ||
-      lattice_init(&l.lat, config.dim, config.L) != 0 ||
-      binning_init(&b.bins, static_cast<std::size_t>(config.measurements),
-                   static_cast<std::size_t>(config.bins)) != 0) {
+  if (c.thermalisation < 0 || c.measurements < 1 || c.bins < 2 ||
+      lattice_init(&l.lat, c.dim, c.L) != 0 ||
+      binning_init(&b.bins, static_cast<std::size_t>(c.measurements),
+                   static_cast<std::size_t>(c.bins)) != 0) {
     return false;
   }
-  const std::uint64_t outside_before = tables.outside_count();
-  const std::uint64_t errors_before = tables.error_count();
-  o3::sampler::generator rng(config.seed);
-  if (config.hot_start) {
-    lattice_randomise(&l.lat, rng.state());
-  } else {
-    lattice_align(&l.lat);
-  }
-  for (long k = 0; k < config.thermalisation; ++k) sweep_with_library(l.lat, config.beta, config.order, tables, rng);
+  o3::sampler::stream sequential(c.seed);
+  lattice_start(&l.lat, c.hot_start, c.seed);
+  tally t;
   double value[OBS_COUNT];
-  for (long k = 0; k < config.measurements; ++k) {
-    sweep_with_library(l.lat, config.beta, config.order, tables, rng);
-    measure(&l.lat, value);
-    binning_add(&b.bins, value);
+  const double start = wall_seconds();
+  const auto sweeps = static_cast<std::uint64_t>(c.thermalisation + c.measurements);
+  for (std::uint64_t n = 1; n <= sweeps; ++n) {
+    if (c.order == SWEEP_SEQUENTIAL) {
+      sequential_sweep(l.lat, c, table, sequential, t);
+    } else {
+      half_sweep(l.lat, c, table, n, 0, t);
+      half_sweep(l.lat, c, table, n, 1, t);
+    }
+    if (n > static_cast<std::uint64_t>(c.thermalisation)) {
+      measure(&l.lat, value);
+      binning_add(&b.bins, value);
+    }
   }
-  result->energy = binning_mean(&b.bins, OBS_ENERGY);
-  result->m = binning_mean(&b.bins, OBS_M);
-  result->binder = binning_binder(&b.bins);
-  result->updates =
-      static_cast<std::uint64_t>(config.thermalisation + config.measurements) * l.lat.sites;
-  result->outside = tables.outside_count() - outside_before;
-  result->errors = tables.error_count() - errors_before;
+  result->seconds = wall_seconds() - start;
+  run_estimates(&b.bins, result);
+  result->updates = t.updates;
+  result->outside = t.outside;
+  result->errors = 0;  // thrown in C++
+  result->fingerprint = lattice_fingerprint(&l.lat);
+  result->workers = c.order == SWEEP_CHECKERBOARD ? l.lat.threads : 1;
   return true;
 }
 

@@ -1,6 +1,6 @@
-// The heat-bath run of the C program through the C++ library: the same
-// lattice, update and observables, the y of every update from
-// o3::sampler::sampler.
+// The heat-bath run of heat_bath through the C++ library: the same lattice,
+// planes and observables, every y drawn by o3::sampler::sampler from an
+// o3::sampler::stream, the checkerboard's planes on OpenMP's threads.
 #pragma once
 
 #include "sampler/sampler.h"
@@ -8,21 +8,10 @@
 
 namespace heat_bath {
 
-// As run_simulation, with the y from `tables` and every uniform, the
-// azimuth's too, from one generator seeded with config.seed. Returns false
-// when the lattice or the bins cannot be made.
-bool run_with_library(const run_config& config, o3::sampler::sampler& tables,
+// The run of config with the y from `table`, or by exact inversion when it
+// is null, from the streams of heat_bath (planes.h): the same run, bit for
+// bit. Returns false when the lattice or the bins cannot be made.
+bool run_with_library(const run_config& config, const o3::sampler::sampler* table,
                       run_result* result);
-
-// One sweep, every spin once in the given order, with the y from `tables`
-// (a plane's sites of one parity drawn together on a checkerboard).
-void sweep_with_library(lattice& lat, double beta, sweep_order order,
-                        o3::sampler::sampler& tables, o3::sampler::generator& rng);
-
-// The same sweep with the y by exact inversion or by exponential rejection
-// (method Y_INVERSION or Y_EXPONENTIAL), so that the library is timed
-// against them in the same C++ code.
-void sweep_without_tables(lattice& lat, double beta, sweep_order order, y_method method,
-                          o3::sampler::generator& rng);
 
 }  // namespace heat_bath

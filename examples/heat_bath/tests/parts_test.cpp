@@ -1,10 +1,13 @@
 // The parts of the simulation on their own: the y draws against the exact
 // distribution, the new spin's geometry, the sweeps' coverage of the
-// lattice, the observables of known configurations and the error analysis.
+// lattice and the independence of its planes, the fingerprint, the
+// observables of known configurations and the error analysis.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <numbers>
 #include <random>
@@ -14,6 +17,7 @@
 #include "lattice.h"
 #include "observables.h"
 #include "options.h"
+#include "planes.h"
 #include "sweep.h"
 #include "update.h"
 #include "y_draw.h"
@@ -27,9 +31,9 @@ struct table_closer {
 };
 using table_ptr = std::unique_ptr<o3_table, table_closer>;
 
-table_ptr open_table(const std::string &path) {
+table_ptr open_table(const char *path, int engine) {
   o3_error error;
-  table_ptr t(o3_open(path.c_str(), &error));
+  table_ptr t(o3_open_engine(path, engine, &error));
   if (!t) ADD_FAILURE() << error.message;
   return t;
 }
@@ -53,28 +57,48 @@ double ks_statistic(double h, std::vector<double> draws) {
   return std::sqrt(n) * d;
 }
 
-// Every method, from h = 0 and couplings far below double precision's
-// reach of exp(2h) - 1 through the switch of the exponential method at
-// 1/2 to couplings where the density lives in a sliver next to 1.
+// Every y draw, from h = 0 and couplings far below double precision's
+// reach of exp(2h) - 1 through the switches of the engines to couplings
+// where the density lives in a sliver next to 1, one at a time and all at
+// once.
 TEST(YDraw, EveryMethodFollowsTheExactDistribution) {
-  table_ptr table = open_table(tables + "/to20/O3.res");
-  ASSERT_TRUE(table);
-  const double couplings[] = {0.0, 1e-300, 1e-9, 0.3, 0.4999, 0.5, 2.0, 19.9};
-  const y_method methods[] = {Y_TABLES, Y_TABLES_COUNTED, Y_INVERSION, Y_EXPONENTIAL};
-  for (const y_method method : methods) {
+  const std::string to20 = tables + "/to20/O3.res";
+  const table_ptr by_tables = open_table(to20.c_str(), O3_ENGINE_TABLES);
+  const table_ptr by_default = open_table(nullptr, O3_ENGINE_DEFAULT);
+  const table_ptr by_exponential = open_table(nullptr, O3_ENGINE_EXPONENTIAL);
+  ASSERT_TRUE(by_tables && by_default && by_exponential);
+  const struct {
+    const char *name;
+    y_source y;
+  } sources[] = {{"tables engine", {Y_LIBRARY, by_tables.get()}},
+                 {"default engine", {Y_LIBRARY, by_default.get()}},
+                 {"exponential engine", {Y_LIBRARY, by_exponential.get()}},
+                 {"inversion", {Y_INVERSION, nullptr}}};
+  const double couplings[] = {0.0, 1e-300, 1e-9, 0.19, 0.3, 0.4999, 0.5, 2.0, 19.9};
+  for (const auto &source : sources) {
     for (const double h : couplings) {
-      y_source src{method, table.get(), {}, 0};
-      o3_rng_seed(&src.rng, 7);
-      std::vector<double> draws(100000);
-      for (double &y : draws) y = y_draw(&src, method, h);
-      const auto [low, high] = std::minmax_element(draws.begin(), draws.end());
-      EXPECT_GE(*low, -1.0) << y_method_name(method) << " at h = " << h;
-      EXPECT_LE(*high, 1.0) << y_method_name(method) << " at h = " << h;
-      // P(K > 2.3) = 5e-5 for the exact distribution.
-      EXPECT_LT(ks_statistic(h, draws), 2.3) << y_method_name(method) << " at h = " << h;
+      for (const bool many : {false, true}) {
+        SCOPED_TRACE(std::string(source.name) + " at h = " + std::to_string(h) +
+                     (many ? ", y_draw_many" : ", y_draw"));
+        o3_stream s;
+        o3_stream_seed(&s, 7);
+        std::vector<double> draws(100000);
+        if (many) {
+          const std::vector<double> h_of(draws.size(), h);
+          y_draw_many(&source.y, draws.size(), h_of.data(), draws.data(), &s);
+        } else {
+          for (double &y : draws) y = y_draw(&source.y, h, &s);
+        }
+        const auto [low, high] = std::minmax_element(draws.begin(), draws.end());
+        EXPECT_GE(*low, -1.0);
+        EXPECT_LE(*high, 1.0);
+        // P(K > 2.3) = 5e-5 for the exact distribution.
+        EXPECT_LT(ks_statistic(h, draws), 2.3);
+        EXPECT_EQ(s.counts.outside, 0u);
+        EXPECT_EQ(s.counts.errors, 0u);
+      }
     }
   }
-  EXPECT_EQ(o3_outside_count(table.get()), 0u);
 }
 
 TEST(YDraw, InversionReachesBothEndsWithoutLeavingThem) {
@@ -144,49 +168,51 @@ TEST(Update, NewSpinHasTheDrawnAngleToTheField) {
 }
 
 // At beta = 0 every update draws a fresh spin, so after one sweep from the
-// aligned start a spin still exactly along +z was never visited; with as
-// many updates as sites, every site was then visited once.
+// aligned start a spin still exactly along +z was never visited; the sweep
+// counts its updates, as many as sites, and records the coupling of each.
 TEST(Sweep, EveryOrderVisitsEverySiteOnce) {
   for (const int dim : {1, 3}) {
     for (const int L : {2, 5, 6}) {
       for (const sweep_order order : {SWEEP_SEQUENTIAL, SWEEP_CHECKERBOARD}) {
+        SCOPED_TRACE("dim " + std::to_string(dim) + ", L " + std::to_string(L) + ", " +
+                     sweep_order_name(order));
         lattice lat;
         ASSERT_EQ(lattice_init(&lat, dim, L), 0);
         lattice_align(&lat);
-        y_source src{Y_INVERSION, nullptr, {}, 0};
-        o3_rng_seed(&src.rng, 3);
-        std::vector<double> h(lat.sites + 1, -1.0);
-        sweep(&lat, 0.0, order, &src, h.data());
-        EXPECT_EQ(h[lat.sites - 1], 0.0) << "fewer updates than sites";
-        EXPECT_EQ(h[lat.sites], -1.0) << "more updates than sites";
+        const update_rule rule{0.0, {Y_INVERSION, nullptr}, 3};
+        o3_stream s;
+        o3_stream_seed(&s, 3);
+        o3_counts counts{0, 0};
+        std::vector<double> h(lat.sites, -1.0);
+        EXPECT_EQ(sweep(&lat, order, &rule, 1, &s, &counts, h.data()), lat.sites);
+        EXPECT_EQ(std::count(h.begin(), h.end(), 0.0), static_cast<long>(lat.sites));
         const auto unvisited = std::count_if(lat.spin, lat.spin + lat.sites,
-                                             [](vec3 s) { return s.z == 1.0; });
-        EXPECT_EQ(unvisited, 0) << "dim " << dim << ", L " << L << ", "
-                                << sweep_order_name(order);
+                                             [](vec3 v) { return v.z == 1.0; });
+        EXPECT_EQ(unvisited, 0);
         lattice_free(&lat);
       }
     }
   }
 }
 
-// In the first pass of a checkerboard sweep every neighbour has the other
-// parity and is not updated yet, so its couplings are those of the start:
-// beta |sum of the 2d neighbours|, found here from the coordinates.
+// In the first half-sweep of a checkerboard sweep every neighbour has the
+// other parity and is not updated yet, so the couplings of the sites of
+// even x + y + z are those of the start: beta |sum of the 2d neighbours|,
+// found here from the coordinates; the odd sites are left for the second.
 TEST(Sweep, FirstCheckerboardPassSeesTheNeighboursOfTheStart) {
   const double beta = 0.7;
   for (const int dim : {1, 3}) {
     for (const int L : {2, 4, 6}) {
+      SCOPED_TRACE("dim " + std::to_string(dim) + ", L " + std::to_string(L));
       lattice lat;
       ASSERT_EQ(lattice_init(&lat, dim, L), 0);
-      y_source src{Y_INVERSION, nullptr, {}, 0};
-      o3_rng_seed(&src.rng, 5);
-      lattice_randomise(&lat, &src.rng);
+      lattice_start(&lat, 1, 5);
       const int ly = dim == 3 ? L : 1;
-      auto at = [&](int x, int y, int z) {
-        const auto wrap = [](int c, int n) { return (c + n) % n; };
+      const auto wrap = [](int c, int n) { return (c + n) % n; };
+      const auto at = [&](int x, int y, int z) {
         return lat.spin[wrap(x, L) + L * (wrap(y, ly) + ly * wrap(z, ly))];
       };
-      std::vector<double> expected;
+      std::vector<double> expected(lat.sites, -1.0);
       for (int z = 0; z < ly; ++z) {
         for (int y = 0; y < ly; ++y) {
           for (int x = (y + z) % 2; x < L; x += 2) {
@@ -196,22 +222,93 @@ TEST(Sweep, FirstCheckerboardPassSeesTheNeighboursOfTheStart) {
                                    at(x, y, z + 1)});
             }
             vec3 f{0.0, 0.0, 0.0};
-            for (const vec3 s : nb) f = vec3{f.x + s.x, f.y + s.y, f.z + s.z};
-            expected.push_back(beta * std::sqrt(f.x * f.x + f.y * f.y + f.z * f.z));
+            for (const vec3 v : nb) f = vec3{f.x + v.x, f.y + v.y, f.z + v.z};
+            expected[x + L * (y + ly * z)] = beta * std::sqrt(f.x * f.x + f.y * f.y + f.z * f.z);
           }
         }
       }
-      std::vector<double> h(lat.sites);
-      sweep(&lat, beta, SWEEP_CHECKERBOARD, &src, h.data());
-      h.resize(expected.size());
-      std::sort(h.begin(), h.end());
-      std::sort(expected.begin(), expected.end());
-      for (std::size_t k = 0; k < h.size(); ++k) {
-        EXPECT_NEAR(h[k], expected[k], 1e-14) << "dim " << dim << ", L " << L;
+      // The second half-sweep's sites keep the -1 they start with.
+      std::vector<double> h(lat.sites, -1.0);
+      const update_rule rule{beta, {Y_INVERSION, nullptr}, 5};
+      o3_counts counts{0, 0};
+      for (std::size_t w = 0; w < lat.planes; ++w) {
+        update_plane(&lat, w, w, checkerboard_step(1, 0), &rule, 0, &counts, h.data());
+      }
+      for (std::size_t i = 0; i < lat.sites; ++i) {
+        EXPECT_NEAR(h[i], expected[i], 1e-14) << "site " << i;
       }
       lattice_free(&lat);
     }
   }
+}
+
+// The planes of a half-sweep read only sites of the other parity, which the
+// half-sweep leaves alone, and each draws from its own stream: updated in
+// any order, by threads or processes, they give the same spins bit for bit.
+TEST(Planes, AHalfSweepIsTheSameInAnyOrderOfItsPlanes) {
+  const table_ptr by_default = open_table(nullptr, O3_ENGINE_DEFAULT);
+  ASSERT_TRUE(by_default);
+  for (const int dim : {1, 3}) {
+    SCOPED_TRACE("dim " + std::to_string(dim));
+    const int L = dim == 3 ? 6 : 10;
+    const update_rule rule{0.7, {Y_LIBRARY, by_default.get()}, 11};
+    std::vector<std::vector<std::size_t>> orders(3);
+    for (std::size_t w = 0; w < static_cast<std::size_t>(L); ++w) orders[0].push_back(w);
+    orders[1].assign(orders[0].rbegin(), orders[0].rend());
+    orders[2] = orders[0];
+    std::shuffle(orders[2].begin(), orders[2].end(), std::mt19937(5));
+    std::vector<std::vector<vec3>> after;
+    for (const auto &order : orders) {
+      lattice lat;
+      ASSERT_EQ(lattice_init(&lat, dim, L), 0);
+      lattice_start(&lat, 1, 2);
+      o3_counts counts{0, 0};
+      for (const int p : {0, 1}) {
+        for (const std::size_t w : order) {
+          update_plane(&lat, w, w, checkerboard_step(3, p), &rule, 0, &counts, nullptr);
+        }
+      }
+      after.emplace_back(lat.spin, lat.spin + lat.sites);
+      lattice_free(&lat);
+    }
+    for (std::size_t k = 1; k < after.size(); ++k) {
+      EXPECT_EQ(std::memcmp(after[k].data(), after[0].data(), after[0].size() * sizeof(vec3)), 0)
+          << "order " << k;
+    }
+  }
+}
+
+// The fingerprint's definition, which the Fortran program repeats: a chain
+// of L = 2 aligned has two planes of one spin (0, 0, 1), whose halves are
+// five zeros and 0x3ff00000, the high half of 1.0; each plane's lanes are
+// 0x3ff00000 = 1072693248, and the planes combine to
+// (1072693248 M1 + 1072693248) mod P1 = 743210499 and
+// (1072693248 M2 + 1072693248) mod P2 = 2120567751 (Python's integers).
+// Any bit of any spin changes it.
+TEST(Fingerprint, IsItsDefinitionAndSeesEveryBit) {
+  lattice chain, cube;
+  ASSERT_EQ(lattice_init(&chain, 1, 2), 0);
+  lattice_align(&chain);
+  EXPECT_EQ(lattice_plane_fingerprint(&chain, 0), UINT64_C(1072693248) << 32 | 1072693248);
+  EXPECT_EQ(lattice_fingerprint(&chain), UINT64_C(743210499) << 32 | 2120567751);
+  lattice_free(&chain);
+  ASSERT_EQ(lattice_init(&cube, 3, 4), 0);
+  lattice_start(&cube, 1, 9);
+  const std::uint64_t f = lattice_fingerprint(&cube);
+  for (const std::size_t site : {std::size_t{0}, std::size_t{17}, cube.sites - 1}) {
+    for (const int bit : {0, 31, 32, 63}) {
+      SCOPED_TRACE("site " + std::to_string(site) + ", bit " + std::to_string(bit));
+      std::uint64_t word;
+      std::memcpy(&word, &cube.spin[site].y, sizeof word);
+      word ^= std::uint64_t{1} << bit;
+      std::memcpy(&cube.spin[site].y, &word, sizeof word);
+      EXPECT_NE(lattice_fingerprint(&cube), f);
+      word ^= std::uint64_t{1} << bit;
+      std::memcpy(&cube.spin[site].y, &word, sizeof word);
+    }
+  }
+  EXPECT_EQ(lattice_fingerprint(&cube), f);
+  lattice_free(&cube);
 }
 
 // Known configurations: aligned, Neel (alternating, every bond
@@ -291,31 +388,42 @@ int parse(std::vector<const char *> args, options &opt, std::string &message) {
 TEST(Options, AcceptTheDocumentedFormsAndRefuseTheRest) {
   options opt;
   std::string message;
-  ASSERT_EQ(parse({"--lattice", "chain", "--L=64", "--beta", "10", "--draw", "exponential",
-                   "--order=checkerboard", "--start", "hot"},
+  ASSERT_EQ(parse({"--lattice", "chain", "--L=64", "--beta", "10", "--draw", "inversion",
+                   "--order=sequential", "--start", "hot", "--seed", "9223372036854775807"},
                   opt, message), 0) << message;
   EXPECT_EQ(opt.run.dim, 1);
   EXPECT_EQ(opt.run.L, 64);
   EXPECT_EQ(opt.run.beta, 10.0);
-  EXPECT_EQ(opt.method, Y_EXPONENTIAL);
-  EXPECT_EQ(opt.run.order, SWEEP_CHECKERBOARD);
+  EXPECT_STREQ(opt.beta, "10");
+  EXPECT_EQ(opt.method, Y_INVERSION);
+  EXPECT_EQ(opt.run.order, SWEEP_SEQUENTIAL);
   EXPECT_EQ(opt.run.hot_start, 1);
-  ASSERT_EQ(parse({"--time", "--table", "a", "--table", "b", "--sizes", "8,16"}, opt, message), 0);
-  EXPECT_EQ(opt.table_count, 2);
-  EXPECT_EQ(opt.size_count, 2);
-  EXPECT_EQ(opt.sizes[1], 16);
-  EXPECT_EQ(opt.run.thermalisation, 50) << "the timing's own default";
+  EXPECT_EQ(opt.run.seed, UINT64_C(9223372036854775807));
+  EXPECT_EQ(opt.table, nullptr) << "no table but for the tables engine";
+  ASSERT_EQ(parse({"--engine", "tables"}, opt, message), 0);
+  EXPECT_EQ(opt.engine, O3_ENGINE_TABLES);
+  EXPECT_STREQ(opt.table, "O3.res");
+  EXPECT_EQ(opt.run.order, SWEEP_CHECKERBOARD);
+  ASSERT_EQ(parse({"--engine=tables", "--table", "runs/a.res", "--beta", ".5"}, opt, message), 0);
+  EXPECT_STREQ(opt.table, "runs/a.res");
+  EXPECT_EQ(opt.run.beta, 0.5);
+  ASSERT_EQ(parse({"--L", "7", "-h"}, opt, message), 0) << "help before any refusal";
+  EXPECT_EQ(opt.help, 1);
 
   const std::vector<std::vector<const char *>> refused = {
-      {"--beta", "nan"},   {"--beta", "-1"},    {"--L", "1"},        {"--L", "8x"},
-      {"--draw", "none"},  {"--lattice", "fcc"}, {"--table", "a", "--table", "b"},
-      {"--sweeps", "10"},  {"--bins", "1"},      {"--sizes", "8,,"},  {"--seed", "-3"},
-      {"--frobnicate"},    {"--beta"},           {"L", "8"},
+      {"--beta", "nan"},   {"--beta", "-1"},    {"--beta", "+1"},   {"--beta", " 1"},
+      {"--L", "1"},        {"--L", "8x"},       {"--L", "+8"},      {"--draw", "none"},
+      {"--lattice", "fcc"}, {"--sweeps", "10"}, {"--bins", "1"},    {"--seed", "-3"},
+      {"--seed", "9223372036854775808"},        {"--frobnicate"},    {"--beta"},
+      {"L", "8"},          {"--L", "8", "--L", "8"},
       // Across an odd L's wrap two sites of one parity are neighbours.
-      {"--L", "9", "--order", "checkerboard"},       {"--time", "--sizes", "32,33"}};
+      {"--L", "9"},        {"--L", "1292", "--order", "sequential"},
+      {"--draw", "inversion", "--engine", "tables"}, {"--table", "O3.res"},
+      {"--engine", "default", "--table", "O3.res"}};
   for (const auto &args : refused) {
-    EXPECT_EQ(parse(args, opt, message), -1) << args[0];
-    EXPECT_FALSE(message.empty()) << args[0];
+    SCOPED_TRACE(args[0] + std::string(args.size() > 1 ? std::string(" ") + args[1] : ""));
+    EXPECT_EQ(parse(args, opt, message), -1);
+    EXPECT_FALSE(message.empty());
   }
 }
 
