@@ -72,8 +72,10 @@ run_options parse_run_options(int argc, const char* const* argv,
     }
   }
   if (a.value("--yes") != nullptr) {
-    o.answers[static_cast<int>(question::go_on)] = "1";
-    o.options[static_cast<int>(question::go_on)] = "--yes";
+    // Constructed, not assigned: GCC 12 at -O3 takes the assignment of a
+    // literal to an optional string for an overlapping copy (-Wrestrict).
+    o.answers[static_cast<int>(question::go_on)].emplace("1");
+    o.options[static_cast<int>(question::go_on)] = std::string("--yes");
   }
   const std::string* lattice = a.value("--lattice");
   const std::string* beta = a.value("--beta");
