@@ -29,8 +29,7 @@ void BM_histogram(benchmark::State& state) {
     benchmark::DoNotOptimize(a);
   }
   state.counters["g1_per_histogram"] = benchmark::Counter(
-      static_cast<double>(o3::g1_evaluations() - start) /
-      static_cast<double>(state.iterations()));
+      static_cast<double>(o3::g1_evaluations() - start) / static_cast<double>(state.iterations()));
   // 1 where the usual search could not be finished and the narrow end
   // searched again: the time is that of both searches.
   state.counters["narrowed"] = narrowed ? 1.0 : 0.0;

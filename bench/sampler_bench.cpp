@@ -58,9 +58,7 @@ class xoshiro256ss {
   }
 
  private:
-  static std::uint64_t rotl(std::uint64_t x, int k) {
-    return (x << k) | (x >> (64 - k));
-  }
+  static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
   std::uint64_t s_[4];
 };
 
@@ -81,8 +79,7 @@ struct tables {
   std::unique_ptr<o3::sampler::sampler> losses1;
 };
 
-std::unique_ptr<o3::sampler::sampler> make_table(const char* losses,
-                                                 std::string* error) {
+std::unique_ptr<o3::sampler::sampler> make_table(const char* losses, std::string* error) {
   try {
     return std::make_unique<o3::sampler::sampler>(
         o3test::made_table(std::to_string(H0) + " " + std::to_string(H_max) + " " + losses),
@@ -169,9 +166,8 @@ void BM_draw_inversion(benchmark::State& state, double h) {
   run_fixed(state, [h, e2h](xoshiro256ss& rng) { return inversion(h, e2h, rng); });
 }
 void BM_draw_inversion_changing(benchmark::State& state) {
-  run_changing(state, [](double h, xoshiro256ss& rng) {
-    return inversion(h, std::exp(-2.0 * h), rng);
-  });
+  run_changing(state,
+               [](double h, xoshiro256ss& rng) { return inversion(h, std::exp(-2.0 * h), rng); });
 }
 
 // (c) The library: its default engine, which needs no table, and its tables
@@ -203,7 +199,8 @@ void BM_draw_library_changing(benchmark::State& state, int Nd_poi) {
 void BM_draw_first_try(benchmark::State& state, int Nd_poi, double h) {
   o3::sampler::sampler* s = table_for(state, Nd_poi);
   if (s == nullptr) return;
-  run_fixed(state, [s, h](xoshiro256ss& rng) { return o3::sampler::detail::first_try(*s, h, rng); });
+  run_fixed(state,
+            [s, h](xoshiro256ss& rng) { return o3::sampler::detail::first_try(*s, h, rng); });
 }
 
 #ifdef O3_BENCH_HAVE_BOOST
@@ -220,9 +217,7 @@ void BM_draw_boost(benchmark::State& state, double h) {
 }
 void BM_draw_boost_changing(benchmark::State& state) {
   boost::random::exponential_distribution<double> exp1;
-  run_changing(state, [&exp1](double h, xoshiro256ss& rng) {
-    return boost_draw(h, exp1, rng);
-  });
+  run_changing(state, [&exp1](double h, xoshiro256ss& rng) { return boost_draw(h, exp1, rng); });
 }
 #endif
 
@@ -243,9 +238,7 @@ double log_density(double y, const UNUR_DISTR* distr) {
   const double h = coupling_of(distr);
   return h * y - h;
 }
-double log_density_derivative(double, const UNUR_DISTR* distr) {
-  return coupling_of(distr);
-}
+double log_density_derivative(double, const UNUR_DISTR* distr) { return coupling_of(distr); }
 
 // A generator and everything it owns.
 struct unuran_generator {
@@ -272,8 +265,8 @@ UNUR_DISTR* unuran_density(double h) {
 enum class unuran_method { pinv, tdr, cstd };
 
 // Builds the generator; false after SkipWithError when UNU.RAN refuses.
-bool unuran_build(benchmark::State& state, unuran_method method, double h,
-                  xoshiro256ss* rng, unuran_generator* g) {
+bool unuran_build(benchmark::State& state, unuran_method method, double h, xoshiro256ss* rng,
+                  unuran_generator* g) {
   g->urng = unur_urng_new(unuran_uniform, rng);
   UNUR_DISTR* distr = nullptr;
   UNUR_PAR* par = nullptr;
@@ -352,32 +345,29 @@ void BM_draw_unuran_cstd_changing(benchmark::State& state) {
   const std::pair<const char*, double> fixed[] = {{"0.5", 0.5}, {"3", 3.0}, {"20", 20.0}};
   for (const auto& [label, h] : fixed) {
     const std::string tail = std::string("/h:") + label;
-    benchmark::RegisterBenchmark(("BM_draw/inversion" + tail).c_str(),
-                                 BM_draw_inversion, h);
+    benchmark::RegisterBenchmark(("BM_draw/inversion" + tail).c_str(), BM_draw_inversion, h);
     benchmark::RegisterBenchmark(("BM_draw/default" + tail).c_str(), BM_draw_default, h);
 #ifdef O3_BENCH_HAVE_BOOST
-    benchmark::RegisterBenchmark(("BM_draw/boost_exponential" + tail).c_str(),
-                                 BM_draw_boost, h);
+    benchmark::RegisterBenchmark(("BM_draw/boost_exponential" + tail).c_str(), BM_draw_boost, h);
 #endif
 #ifdef O3_BENCH_HAVE_UNURAN
-    benchmark::RegisterBenchmark(("BM_draw/unuran_pinv" + tail).c_str(),
-                                 BM_draw_unuran, unuran_method::pinv, h);
-    benchmark::RegisterBenchmark(("BM_draw/unuran_tdr" + tail).c_str(),
-                                 BM_draw_unuran, unuran_method::tdr, h);
-    benchmark::RegisterBenchmark(("BM_draw/unuran_cstd" + tail).c_str(),
-                                 BM_draw_unuran, unuran_method::cstd, h);
+    benchmark::RegisterBenchmark(("BM_draw/unuran_pinv" + tail).c_str(), BM_draw_unuran,
+                                 unuran_method::pinv, h);
+    benchmark::RegisterBenchmark(("BM_draw/unuran_tdr" + tail).c_str(), BM_draw_unuran,
+                                 unuran_method::tdr, h);
+    benchmark::RegisterBenchmark(("BM_draw/unuran_cstd" + tail).c_str(), BM_draw_unuran,
+                                 unuran_method::cstd, h);
 #endif
     for (const int n : tables_pieces) {
       const std::string pieces = "/Nd_poi:" + std::to_string(n);
-      benchmark::RegisterBenchmark(("BM_draw/library" + pieces + tail).c_str(),
-                                   BM_draw_library, n, h);
-      benchmark::RegisterBenchmark(("BM_draw/first_try" + pieces + tail).c_str(),
-                                   BM_draw_first_try, n, h);
+      benchmark::RegisterBenchmark(("BM_draw/library" + pieces + tail).c_str(), BM_draw_library, n,
+                                   h);
+      benchmark::RegisterBenchmark(("BM_draw/first_try" + pieces + tail).c_str(), BM_draw_first_try,
+                                   n, h);
     }
   }
   const std::string tail = "/h:changing";
-  benchmark::RegisterBenchmark(("BM_draw/inversion" + tail).c_str(),
-                               BM_draw_inversion_changing);
+  benchmark::RegisterBenchmark(("BM_draw/inversion" + tail).c_str(), BM_draw_inversion_changing);
   benchmark::RegisterBenchmark(("BM_draw/default" + tail).c_str(), BM_draw_default_changing);
 #ifdef O3_BENCH_HAVE_BOOST
   benchmark::RegisterBenchmark(("BM_draw/boost_exponential" + tail).c_str(),

@@ -34,14 +34,16 @@ using checker::options;
 // together and every box covers the density where the map sends a coupling.
 void report_structure(const sampler::sampler& s) {
   const sampler::sampler::surplus least = s.least_surplus();
-  std::printf("structure: %d histograms of %d pieces, %d map entries, %d lookup "
-              "line%s: ok\n", s.histogram_count(), s.pieces_per_histogram(),
-              s.map_entry_count(), s.lookup_line_count(),
-              s.lookup_line_count() == 1 ? "" : "s");
-  std::printf("envelope: every box of the %d histograms covers the density at the "
-              "smallest coupling its histogram serves; least surplus %.3e (histogram "
-              "%d, piece %d): ok\n", s.histogram_count(), least.value, least.histogram,
-              least.piece);
+  std::printf(
+      "structure: %d histograms of %d pieces, %d map entries, %d lookup "
+      "line%s: ok\n",
+      s.histogram_count(), s.pieces_per_histogram(), s.map_entry_count(), s.lookup_line_count(),
+      s.lookup_line_count() == 1 ? "" : "s");
+  std::printf(
+      "envelope: every box of the %d histograms covers the density at the "
+      "smallest coupling its histogram serves; least surplus %.3e (histogram "
+      "%d, piece %d): ok\n",
+      s.histogram_count(), least.value, least.histogram, least.piece);
 }
 
 // A warning, not a failure: the losses of histograms at large couplings
@@ -49,21 +51,24 @@ void report_structure(const sampler::sampler& s) {
 void report_losses(const sampler::sampler& s) {
   const checker::losses_summary l = checker::summarize_losses(s);
   if (l.above == 0) {
-    std::printf("losses: every histogram at or below the %s %% asked; the largest %s %% "
-                "(histogram %d), the mean %.3g %%\n", checker::exact(l.asked).c_str(),
-                checker::exact(l.worst_loss).c_str(), l.worst, l.mean);
+    std::printf(
+        "losses: every histogram at or below the %s %% asked; the largest %s %% "
+        "(histogram %d), the mean %.3g %%\n",
+        checker::exact(l.asked).c_str(), checker::exact(l.worst_loss).c_str(), l.worst, l.mean);
   } else {
-    std::printf("losses: warning: %d of %d histograms above the %s %% asked; the largest "
-                "%s %% (histogram %d at H = %s), the mean %.3g %%\n", l.above,
-                s.histogram_count(), checker::exact(l.asked).c_str(),
-                checker::exact(l.worst_loss).c_str(), l.worst,
-                checker::exact(s.coupling(l.worst)).c_str(), l.mean);
+    std::printf(
+        "losses: warning: %d of %d histograms above the %s %% asked; the largest "
+        "%s %% (histogram %d at H = %s), the mean %.3g %%\n",
+        l.above, s.histogram_count(), checker::exact(l.asked).c_str(),
+        checker::exact(l.worst_loss).c_str(), l.worst, checker::exact(s.coupling(l.worst)).c_str(),
+        l.mean);
   }
 }
 
 const char* engine_name(int engine) {
-  return engine == O3_ENGINE_TABLES ? "tables" : engine == O3_ENGINE_EXPONENTIAL ? "exponential"
-                                                                                 : "default";
+  return engine == O3_ENGINE_TABLES        ? "tables"
+         : engine == O3_ENGINE_EXPONENTIAL ? "exponential"
+                                           : "default";
 }
 
 // The tables' statistics at the couplings of their range, or with --engine
@@ -82,27 +87,30 @@ std::vector<checker::coupling_result> statistics(const options& o, sampler::samp
                               : checker::run_statistics(s, o.seed, o.draws);
   const double level = checker::family_level / (2.0 * static_cast<double>(results.size()));
   if (engine) {
-    std::printf("statistics of the %s engine, from 0 to 1e4; the acceptance where a draw is "
-                "from the tables\n", engine_name(*o.engine));
+    std::printf(
+        "statistics of the %s engine, from 0 to 1e4; the acceptance where a draw is "
+        "from the tables\n",
+        engine_name(*o.engine));
   }
-  std::printf("statistics: seed %llu, %llu draws per coupling; chi-square on %zu "
-              "equiprobable bins and acceptance z-test, each p-value held to %.2e "
-              "(%g over %zu tests, Bonferroni)\n",
-              static_cast<unsigned long long>(o.seed), static_cast<unsigned long long>(o.draws),
-              checker::chi_square_bins, level, checker::family_level, 2 * results.size());
-  std::printf("  %-20s %5s %10s %9s %10s %10s %9s\n", "coupling h", "hist", "chi2(99)",
-              "p-value", "accepted", "expected", "p-value");
+  std::printf(
+      "statistics: seed %llu, %llu draws per coupling; chi-square on %zu "
+      "equiprobable bins and acceptance z-test, each p-value held to %.2e "
+      "(%g over %zu tests, Bonferroni)\n",
+      static_cast<unsigned long long>(o.seed), static_cast<unsigned long long>(o.draws),
+      checker::chi_square_bins, level, checker::family_level, 2 * results.size());
+  std::printf("  %-20s %5s %10s %9s %10s %10s %9s\n", "coupling h", "hist", "chi2(99)", "p-value",
+              "accepted", "expected", "p-value");
   std::size_t failed = 0;
   for (const checker::coupling_result& r : results) {
     const bool ok = checker::passes(r, results.size());
     failed += ok ? 0 : 1;
     if (std::isnan(r.expected_acceptance)) {
-      std::printf("  %-20s %5s %10.2f %9.2e %10s %10s %9s  %s\n", checker::exact(r.h).c_str(),
-                  "-", r.chi2, r.chi2_p, "-", "-", "-", ok ? "ok" : "FAILED");
+      std::printf("  %-20s %5s %10.2f %9.2e %10s %10s %9s  %s\n", checker::exact(r.h).c_str(), "-",
+                  r.chi2, r.chi2_p, "-", "-", "-", ok ? "ok" : "FAILED");
     } else {
-      std::printf("  %-20s %5d %10.2f %9.2e %10.6f %10.6f %9.2e  %s\n",
-                  checker::exact(r.h).c_str(), r.histogram, r.chi2, r.chi2_p, r.acceptance,
-                  r.expected_acceptance, r.acceptance_p, ok ? "ok" : "FAILED");
+      std::printf("  %-20s %5d %10.2f %9.2e %10.6f %10.6f %9.2e  %s\n", checker::exact(r.h).c_str(),
+                  r.histogram, r.chi2, r.chi2_p, r.acceptance, r.expected_acceptance,
+                  r.acceptance_p, ok ? "ok" : "FAILED");
     }
   }
   std::printf("statistics: %zu couplings, %zu failed: %s\n", results.size(), failed,
@@ -139,8 +147,8 @@ bool data(const options& o, const sampler::sampler& s,
                     [&](std::FILE* out) { checker::write_data(out, s, results); })) {
     return false;
   }
-  std::printf("data: %s, %d histograms and %zu test couplings\n",
-              escape_bytes(o.data).c_str(), s.histogram_count(), results.size());
+  std::printf("data: %s, %d histograms and %zu test couplings\n", escape_bytes(o.data).c_str(),
+              s.histogram_count(), results.size());
   return true;
 }
 

@@ -5,7 +5,8 @@ namespace o3 {
 
 // The usage printed on a usage error, and held in the tool's usage line.
 inline constexpr const char* check_usage =
-    "o3tables check [-C DIR] [FILE] [--seed N] [--draws N] [--svg FILE] [--at H] [--data FILE] [--engine E]";
+    "o3tables check [-C DIR] [FILE] [--seed N] [--draws N] [--svg FILE] [--at H] [--data FILE] "
+    "[--engine E]";
 
 // Runs the subcommand with the arguments after "check"; returns the exit
 // status (common/exit_status.h): exit_ok when every check passes,

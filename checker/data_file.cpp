@@ -23,9 +23,10 @@ void write_data(std::FILE* out, const sampler::sampler& s,
   const char* columns =
       "# histogram coupling pieces loss_percent box_area envelope_factor "
       "served_from served_to chi2 p_chi2 accepted expected_accepted\n";
-  std::fprintf(out, "# o3tables check: the histograms of a table with H0 = %s, "
-               "H_max = %s, losses %s %%\n", exact(s.H0()).c_str(), exact(s.H_max()).c_str(),
-               exact(s.losses()).c_str());
+  std::fprintf(out,
+               "# o3tables check: the histograms of a table with H0 = %s, "
+               "H_max = %s, losses %s %%\n",
+               exact(s.H0()).c_str(), exact(s.H_max()).c_str(), exact(s.losses()).c_str());
   std::fputs(columns, out);
   for (int g = 0; g < s.histogram_count(); ++g) {
     histogram_columns(out, s, g, s.coupling(g));

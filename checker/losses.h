@@ -7,11 +7,11 @@
 namespace o3::checker {
 
 struct losses_summary {
-  double asked;        // percent, from the file's first line
-  int above;           // histograms whose loss exceeds it
-  int worst;           // the histogram of the largest loss
-  double worst_loss;   // percent
-  double mean;         // percent, over all histograms
+  double asked;       // percent, from the file's first line
+  int above;          // histograms whose loss exceeds it
+  int worst;          // the histogram of the largest loss
+  double worst_loss;  // percent
+  double mean;        // percent, over all histograms
 };
 
 // Losses are compared as written, with six decimals: a histogram at exactly

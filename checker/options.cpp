@@ -11,11 +11,14 @@
 namespace o3::checker {
 namespace {
 
-constexpr option_syntax check_options[] = {
-    {"--seed", "", option_syntax::value}, {"--draws", "", option_syntax::value},
-    {"--svg", "", option_syntax::value},  {"--data", "", option_syntax::value},
-    {"--at", "", option_syntax::value},   {"--engine", "", option_syntax::value},
-    directory_option,                     help_option};
+constexpr option_syntax check_options[] = {{"--seed", "", option_syntax::value},
+                                           {"--draws", "", option_syntax::value},
+                                           {"--svg", "", option_syntax::value},
+                                           {"--data", "", option_syntax::value},
+                                           {"--at", "", option_syntax::value},
+                                           {"--engine", "", option_syntax::value},
+                                           directory_option,
+                                           help_option};
 
 options refused(std::string_view option, const std::string& value, std::string_view why) {
   options o;
@@ -52,7 +55,8 @@ options parse_options(int argc, const char* const* argv) {
     // memory.
     if (name == "--draws" &&
         !(whole_number(value, &o.draws) && o.draws >= 1000 && o.draws <= 100000000)) {
-      return refused(name, value, "the draws per coupling are a whole number from 1000 to 100000000");
+      return refused(name, value,
+                     "the draws per coupling are a whole number from 1000 to 100000000");
     }
     if (name == "--at") {
       if (!parse_real(value, &at)) return refused(name, value, "the coupling is a finite number");

@@ -14,8 +14,7 @@ namespace o3::checker {
 using o3::sampler::detail::c_table;
 using o3::sampler::detail::draw_counted;
 
-exact_law::exact_law(double h)
-    : h_(h), floor_(std::exp(-2.0 * h)), mass_(-std::expm1(-2.0 * h)) {}
+exact_law::exact_law(double h) : h_(h), floor_(std::exp(-2.0 * h)), mass_(-std::expm1(-2.0 * h)) {}
 
 double exact_law::cdf(double y) const {
   if (h_ == 0.0) return 0.5 * (y + 1.0);
@@ -23,8 +22,7 @@ double exact_law::cdf(double y) const {
   // as exp(-2h) expm1(h (y + 1)) it does not, but that overflows for large
   // h near y = 1, where the difference no longer cancels.
   const double t = h_ * (y + 1.0);
-  const double numerator =
-      t < 1.0 ? floor_ * std::expm1(t) : std::exp(h_ * (y - 1.0)) - floor_;
+  const double numerator = t < 1.0 ? floor_ * std::expm1(t) : std::exp(h_ * (y - 1.0)) - floor_;
   return numerator / mass_;
 }
 
@@ -33,9 +31,7 @@ std::size_t exact_law::bin(double y, std::size_t bins) const {
   return std::min(static_cast<std::size_t>(at), bins - 1);
 }
 
-double density_integral(double h) {
-  return h == 0.0 ? 2.0 : -std::expm1(-2.0 * h) / h;
-}
+double density_integral(double h) { return h == 0.0 ? 2.0 : -std::expm1(-2.0 * h) / h; }
 
 double chi_square_tail(double x, int df) {
   const double k = df;
@@ -48,9 +44,7 @@ double normal_two_sided(double z) { return std::erfc(std::fabs(z) / std::sqrt(2.
 
 namespace {
 
-double below(double v) {
-  return std::nextafter(v, -std::numeric_limits<double>::infinity());
-}
+double below(double v) { return std::nextafter(v, -std::numeric_limits<double>::infinity()); }
 
 // Three significant digits, so that the spread couplings read well.
 double rounded(double v) { return std::strtod(text("%.3g", v).c_str(), nullptr); }
@@ -123,8 +117,7 @@ std::vector<coupling_result> run_statistics(sampler::sampler& s, std::uint64_t s
   };
   for (const double h : test_couplings(s, 20)) {
     const int g = s.histogram_of(h);
-    const double expected =
-        density_integral(h) / (s.pieces_per_histogram() * s.area(g));
+    const double expected = density_integral(h) / (s.pieces_per_histogram() * s.area(g));
     results.push_back(test_coupling(h, g, expected, n, rng, draw));
   }
   return results;
@@ -132,10 +125,30 @@ std::vector<coupling_result> run_statistics(sampler::sampler& s, std::uint64_t s
 
 std::vector<double> engine_couplings(const sampler::sampler& s) {
   const double r = o3_tail_start;
-  std::vector<double> h{0.0,  1e-6, 1e-4, 0.01, 0.05, 0.1, 0.15, 0.3, 0.5, 0.7, 1.5,
-                        2.5,  6.0,  10.0, 30.0, 100.0, 1e3, 1e4,
-                        below(O3_EXPONENTIAL_FROM), O3_EXPONENTIAL_FROM, below(r / 8.0), r / 8.0,
-                        below(r / 2.0), r / 2.0};
+  std::vector<double> h{0.0,
+                        1e-6,
+                        1e-4,
+                        0.01,
+                        0.05,
+                        0.1,
+                        0.15,
+                        0.3,
+                        0.5,
+                        0.7,
+                        1.5,
+                        2.5,
+                        6.0,
+                        10.0,
+                        30.0,
+                        100.0,
+                        1e3,
+                        1e4,
+                        below(O3_EXPONENTIAL_FROM),
+                        O3_EXPONENTIAL_FROM,
+                        below(r / 8.0),
+                        r / 8.0,
+                        below(r / 2.0),
+                        r / 2.0};
   if (std::isfinite(s.H0())) {
     for (const double v : {s.H0(), below(s.H_max()), s.H_max()}) h.push_back(v);
   }
@@ -154,9 +167,8 @@ std::vector<coupling_result> run_engine_statistics(sampler::sampler& s, std::uin
   for (const double h : engine_couplings(s)) {
     const bool tables = o3_from_tables(c_table(s), h);
     const int g = tables ? s.histogram_of(h) : -1;
-    const double expected = tables
-                                ? density_integral(h) / (s.pieces_per_histogram() * s.area(g))
-                                : std::numeric_limits<double>::quiet_NaN();
+    const double expected = tables ? density_integral(h) / (s.pieces_per_histogram() * s.area(g))
+                                   : std::numeric_limits<double>::quiet_NaN();
     results.push_back(test_coupling(h, g, expected, n, words, draw));
   }
   return results;

@@ -57,9 +57,9 @@ struct coupling_result {
   int histogram;  // -1 for a draw not from the tables
   double chi2;
   double chi2_p;
-  double acceptance;  // accepted / tried
+  double acceptance;           // accepted / tried
   double expected_acceptance;  // NaN where the draw is not from the tables: not tested
-  double acceptance_p;  // two-sided, binomial standard error; 1 where not tested
+  double acceptance_p;         // two-sided, binomial standard error; 1 where not tested
 };
 
 // The tries of the draws and how many were accepted: one each.
@@ -78,8 +78,8 @@ bool passes(const coupling_result& r, std::size_t couplings);
 // Takes n draws at h from draw(h, rng, &tried), which must add its tries to
 // tried as sampler::detail::draw_counted does, and tests them.
 template <class URBG, class Draw>
-coupling_result test_coupling(double h, int histogram, double expected_acceptance,
-                              std::uint64_t n, URBG& rng, Draw&& draw) {
+coupling_result test_coupling(double h, int histogram, double expected_acceptance, std::uint64_t n,
+                              URBG& rng, Draw&& draw) {
   const exact_law law(h);
   std::vector<std::uint64_t> counts(chi_square_bins);
   tries made;

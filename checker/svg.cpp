@@ -69,45 +69,52 @@ void x_ticks(std::FILE* out, const frame& f) {
   const double xs = tick_step(f.x1 - f.x0);
   for (double v = std::ceil(f.x0 / xs - 1e-9) * xs; v <= f.x1 + 1e-9 * xs; v += xs) {
     tick(out, f.px(v), f.bottom, f.px(v), f.bottom + 5.0);
-    std::fprintf(out, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%s</text>\n",
-                 f.px(v), f.bottom + 19.0, label(v).c_str());
+    std::fprintf(out, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%s</text>\n", f.px(v),
+                 f.bottom + 19.0, label(v).c_str());
   }
 }
 
 void axes(std::FILE* out, const frame& f, const char* x_label, const char* y_label) {
-  std::fprintf(out, "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" "
+  std::fprintf(out,
+               "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" "
                "fill=\"none\" stroke=\"black\"/>\n",
                f.left, f.top, f.right - f.left, f.bottom - f.top);
   x_ticks(out, f);
   const double ys = tick_step(f.y1 - f.y0);
   for (double v = std::ceil(f.y0 / ys - 1e-9) * ys; v <= f.y1 + 1e-9 * ys; v += ys) {
     tick(out, f.left - 5.0, f.py(v), f.left, f.py(v));
-    std::fprintf(out, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s</text>\n",
-                 f.left - 8.0, f.py(v) + 4.0, label(v).c_str());
+    std::fprintf(out, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s</text>\n", f.left - 8.0,
+                 f.py(v) + 4.0, label(v).c_str());
   }
   std::fprintf(out, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%s</text>\n",
                0.5 * (f.left + f.right), f.bottom + 40.0, x_label);
-  std::fprintf(out, "<text transform=\"translate(%.1f %.1f) rotate(-90)\" "
+  std::fprintf(out,
+               "<text transform=\"translate(%.1f %.1f) rotate(-90)\" "
                "text-anchor=\"middle\">%s</text>\n",
                f.left - 55.0, 0.5 * (f.top + f.bottom), y_label);
 }
 
 void legend(std::FILE* out, double x, double y, const char* colour, const char* what) {
-  std::fprintf(out, "<rect x=\"%.1f\" y=\"%.1f\" width=\"14\" height=\"10\" fill=\"%s\"/>"
-               "<text x=\"%.1f\" y=\"%.1f\">%s</text>\n", x, y - 9.0, colour, x + 20.0, y, what);
+  std::fprintf(out,
+               "<rect x=\"%.1f\" y=\"%.1f\" width=\"14\" height=\"10\" fill=\"%s\"/>"
+               "<text x=\"%.1f\" y=\"%.1f\">%s</text>\n",
+               x, y - 9.0, colour, x + 20.0, y, what);
 }
 
 // A curve's entry: a short line, not a filled box, so that no bar of a
 // panel is taken for it.
 void legend_line(std::FILE* out, double x, double y, const char* colour, const char* what) {
-  std::fprintf(out, "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" "
+  std::fprintf(out,
+               "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" "
                "stroke-width=\"1.6\"/><text x=\"%.1f\" y=\"%.1f\">%s</text>\n",
                x, y - 4.0, x + 14.0, y - 4.0, colour, x + 20.0, y, what);
 }
 
 void horizontal(std::FILE* out, const frame& f, double y, const char* colour, const char* dash) {
-  std::fprintf(out, "<line x1=\"%.1f\" y1=\"%.2f\" x2=\"%.1f\" y2=\"%.2f\" stroke=\"%s\" "
-               "stroke-dasharray=\"%s\"/>\n", f.left, f.py(y), f.right, f.py(y), colour, dash);
+  std::fprintf(out,
+               "<line x1=\"%.1f\" y1=\"%.2f\" x2=\"%.1f\" y2=\"%.2f\" stroke=\"%s\" "
+               "stroke-dasharray=\"%s\"/>\n",
+               f.left, f.py(y), f.right, f.py(y), colour, dash);
 }
 
 // The drawn values counted in the picture's bins over [left, 1].
@@ -148,7 +155,8 @@ void density_panel(std::FILE* out, const sampler::sampler& t, double h, int g,
   for (std::size_t i = 0; i < picture_bins; ++i) {
     const double x = left + static_cast<double>(i) * width;
     const double bar = counts[i] * scale;
-    std::fprintf(out, "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" "
+    std::fprintf(out,
+                 "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" "
                  "fill=\"%s\" fill-opacity=\"0.5\"/>\n",
                  f.px(x), f.py(bar), f.px(x + width) - f.px(x), f.py(0.0) - f.py(bar), blue);
   }
@@ -161,16 +169,20 @@ void density_panel(std::FILE* out, const sampler::sampler& t, double h, int g,
   for (const double y : ys) {
     if (y >= left) curve += text("%.2f,%.2f ", f.px(y), f.py(std::exp(h * (y - 1.0))));
   }
-  std::fprintf(out, "<polyline points=\"%s\" fill=\"none\" stroke=\"%s\" "
-               "stroke-width=\"1.6\"/>\n", curve.c_str(), red);
+  std::fprintf(out,
+               "<polyline points=\"%s\" fill=\"none\" stroke=\"%s\" "
+               "stroke-width=\"1.6\"/>\n",
+               curve.c_str(), red);
 
   axes(out, f, "y = cos \u03b8", "density exp(h (y \u2212 1))");
-  std::fprintf(out, "<text x=\"90\" y=\"40\" font-size=\"16\">Coupling h = %s: "
+  std::fprintf(out,
+               "<text x=\"90\" y=\"40\" font-size=\"16\">Coupling h = %s: "
                "histogram %d (H = %s, %d pieces, loss %s %%), %zu draws</text>\n",
                label(h).c_str(), g, label(t.coupling(g)).c_str(), t.pieces_per_histogram(),
                label(t.loss(g)).c_str(), drawn.size());
   if (left > -1.0) {
-    std::fprintf(out, "<text x=\"90\" y=\"60\" font-size=\"12\">y shown from %s: "
+    std::fprintf(out,
+                 "<text x=\"90\" y=\"60\" font-size=\"12\">y shown from %s: "
                  "further left the density is below e\u207b\u2078 of its maximum</text>\n",
                  label(left).c_str());
   }
@@ -211,21 +223,25 @@ void deviation_panel(std::FILE* out, double h, const std::vector<double>& drawn,
                  f.py(from) - f.py(from + std::fabs(z[i])), std::fabs(z[i]) > 3.0 ? red : blue);
   }
   axes(out, f, "y = cos \u03b8", "(drawn \u2212 expected) / \u03c3");
-  std::fprintf(out, "<text x=\"90\" y=\"465\" font-size=\"16\">Deviation of the drawn "
+  std::fprintf(out,
+               "<text x=\"90\" y=\"465\" font-size=\"16\">Deviation of the drawn "
                "values from the exact density, per bin, in standard errors (dashed: "
                "\u00b12)</text>\n");
   // Of 100 bins of a sound table each lies beyond 3 standard errors with
   // probability 0.27 %: 1 - 0.9973^100, about one picture in four, has one.
   legend(out, 90.0, 484.0, blue, "within \u00b13 \u03c3");
-  legend(out, 200.0, 484.0, red, "beyond \u00b13 \u03c3: a bin of a sound table by chance "
+  legend(out, 200.0, 484.0, red,
+         "beyond \u00b13 \u03c3: a bin of a sound table by chance "
          "with probability 0.27 %, in about one picture in four");
   std::vector<std::uint64_t> equiprobable(chi_square_bins, 0);
   for (const double y : drawn) ++equiprobable[law.bin(y, chi_square_bins)];
   const double chi2 = chi_square(equiprobable);
   const int df = static_cast<int>(chi_square_bins) - 1;
-  std::fprintf(out, "<text x=\"90\" y=\"501\" font-size=\"12\">chi-square of these draws "
+  std::fprintf(out,
+               "<text x=\"90\" y=\"501\" font-size=\"12\">chi-square of these draws "
                "on the check's %zu equiprobable bins: %.2f on %d degrees of freedom, p = %.2g"
-               "</text>\n", chi_square_bins, chi2, df, chi_square_tail(chi2, df));
+               "</text>\n",
+               chi_square_bins, chi2, df, chi_square_tail(chi2, df));
 }
 
 // Panel 3: the loss of every histogram against its coupling, on a
@@ -249,10 +265,13 @@ void loss_panel(std::FILE* out, const sampler::sampler& t, int g) {
   f.log_x = log_x;
   // A coupling of 0 has no place on a logarithmic axis: it sits on its
   // left edge.
-  const auto x_of = [&](int i) { return log_x && t.coupling(i) <= 0.0 ? f.left : f.px(t.coupling(i)); };
+  const auto x_of = [&](int i) {
+    return log_x && t.coupling(i) <= 0.0 ? f.left : f.px(t.coupling(i));
+  };
   std::string line;
   for (int i = 0; i < count; ++i) line += text("%.2f,%.2f ", x_of(i), f.py(t.loss(i)));
-  std::fprintf(out, "<polyline points=\"%s\" fill=\"none\" stroke=\"%s\" stroke-opacity=\"0.5\"/>\n",
+  std::fprintf(out,
+               "<polyline points=\"%s\" fill=\"none\" stroke=\"%s\" stroke-opacity=\"0.5\"/>\n",
                line.c_str(), blue);
   int above = 0;
   for (int i = 0; i < count; ++i) {
@@ -264,12 +283,16 @@ void loss_panel(std::FILE* out, const sampler::sampler& t, int g) {
   horizontal(out, f, asked, red, "6 4");
   std::fprintf(out, "<text x=\"%.1f\" y=\"%.1f\" fill=\"%s\">losses asked: %s %%</text>\n",
                f.left + 6.0, f.py(asked) - 5.0, red, label(asked).c_str());
-  std::fprintf(out, "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"6\" fill=\"none\" stroke=\"black\" "
-               "stroke-width=\"1.4\"/>\n", x_of(g), f.py(t.loss(g)));
-  axes(out, f, log_x ? "coupling H of the histogram (logarithmic; H = 0 on the left edge)"
-                     : "coupling H of the histogram",
+  std::fprintf(out,
+               "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"6\" fill=\"none\" stroke=\"black\" "
+               "stroke-width=\"1.4\"/>\n",
+               x_of(g), f.py(t.loss(g)));
+  axes(out, f,
+       log_x ? "coupling H of the histogram (logarithmic; H = 0 on the left edge)"
+             : "coupling H of the histogram",
        "loss (%)");
-  std::fprintf(out, "<text x=\"90\" y=\"745\" font-size=\"16\">Loss of each of the %d "
+  std::fprintf(out,
+               "<text x=\"90\" y=\"745\" font-size=\"16\">Loss of each of the %d "
                "histograms: %d above the losses asked (red); circled: histogram %d</text>\n",
                count, above, g);
 }
@@ -284,7 +307,8 @@ bool logarithmic_couplings(double least_positive, double largest) {
 
 void write_svg(std::FILE* out, const sampler::sampler& t, double h, int g,
                const std::vector<double>& drawn) {
-  std::fprintf(out, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+  std::fprintf(out,
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
                "viewBox=\"0 0 %.0f %.0f\" font-family=\"sans-serif\" font-size=\"13\">\n"
                "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n",

@@ -6,8 +6,7 @@ namespace o3 {
 
 int line_reader::get() {
   if (in_ == nullptr) {
-    return pos_ < text_.size() ? static_cast<unsigned char>(text_[pos_++])
-                               : EOF;
+    return pos_ < text_.size() ? static_cast<unsigned char>(text_[pos_++]) : EOF;
   }
   return std::getc(in_);
 }

@@ -16,8 +16,7 @@ class line_reader {
   // From a stream (not closed here) or from text in memory (kept by the
   // caller); a line has at most `cap` bytes before its '\n'.
   line_reader(std::FILE* in, std::size_t cap) : in_(in), cap_(cap) {}
-  line_reader(std::string_view text, std::size_t cap)
-      : text_(text), cap_(cap) {}
+  line_reader(std::string_view text, std::size_t cap) : text_(text), cap_(cap) {}
 
   // The next line, without its '\n' (the last one may have none). A line
   // longer than cap, or holding a NUL byte, is refused as soon as that is

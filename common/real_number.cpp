@@ -36,8 +36,8 @@ bool parse_real(std::string_view token, double* value) {
   const double v = c_strtod(text.c_str(), &end);
   // A leading blank is not part of a token, and an overflow gives an
   // infinity, which is refused with the other values that are not finite.
-  if (end != text.c_str() + text.size() ||
-      std::isspace(static_cast<unsigned char>(text.front())) || !std::isfinite(v)) {
+  if (end != text.c_str() + text.size() || std::isspace(static_cast<unsigned char>(text.front())) ||
+      !std::isfinite(v)) {
     return false;
   }
   *value = v;

@@ -48,16 +48,15 @@ lock_outcome lock_file(const char* path, int* error) {
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
       *error = errno;
       close(fd);
-      return *error == EWOULDBLOCK ? lock_outcome::busy
-                                   : lock_outcome::unsupported;
+      return *error == EWOULDBLOCK ? lock_outcome::busy : lock_outcome::unsupported;
     }
     // The holder before us removes the file while it still holds it; a
     // lock won on such a removed file, or on one since replaced, guards
     // nothing: try again on the file now at the path.
     struct stat held {};
     struct stat named {};
-    if (fstat(fd, &held) == 0 && lstat(path, &named) == 0 &&
-        held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+    if (fstat(fd, &held) == 0 && lstat(path, &named) == 0 && held.st_dev == named.st_dev &&
+        held.st_ino == named.st_ino) {
       // The descriptor stays open: the lock with it. The removal fails,
       // harmlessly, for another user's file in a sticky directory: it
       // stays, and the next run locks it again.

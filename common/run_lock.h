@@ -4,9 +4,9 @@
 namespace o3 {
 
 enum class lock_outcome {
-  held,       // this process holds the lock until it ends
-  busy,       // another process holds it
-  no_file,    // the lock file cannot be opened or created (*error)
+  held,        // this process holds the lock until it ends
+  busy,        // another process holds it
+  no_file,     // the lock file cannot be opened or created (*error)
   unsupported  // the file system refuses flock (*error): nothing is held
 };
 

@@ -100,8 +100,7 @@ const char* staged_error_text(int error) {
 
 bool written_directly(const std::string& target) {
   struct stat st {};
-  return own_descriptor(target) >= 0 ||
-         (lstat(target.c_str(), &st) == 0 && special(st.st_mode));
+  return own_descriptor(target) >= 0 || (lstat(target.c_str(), &st) == 0 && special(st.st_mode));
 }
 
 int replace_refusal(const std::string& target) {
@@ -150,8 +149,7 @@ int staged_file::open_direct(const std::string& target) {
   // Without a reader a FIFO would hold the open for ever; non-blocking, it
   // fails at once (ENXIO). The writes block again as a pipe's should. A
   // link put in its place meanwhile is not followed.
-  const int fd =
-      ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+  const int fd = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
   if (fd < 0) return errno == ELOOP ? -1 : errno;
   struct stat st {};
   const int flags = fcntl(fd, F_GETFL);
@@ -211,8 +209,8 @@ int staged_file::open(const std::string& target) {
     if (const int error = open_direct(target); error >= 0) return error;
   }
   if (const int refusal = replace_refusal(target); refusal != 0) return refusal;
-  const mode_t mode = exists && S_ISREG(st.st_mode) ? static_cast<mode_t>(st.st_mode & 07777)
-                                                    : creation_mode();
+  const mode_t mode =
+      exists && S_ISREG(st.st_mode) ? static_cast<mode_t>(st.st_mode & 07777) : creation_mode();
   const std::string dir = directory_of(target);
   struct stat d {};
   if (stat(dir.c_str(), &d) != 0) return errno;
@@ -232,8 +230,8 @@ int staged_file::open(const std::string& target) {
 int staged_file::gone_or(int error) const {
   if (error != ENOENT) return error;
   struct stat d {};
-  if (stat(directory_of(target_).c_str(), &d) != 0 || d.st_nlink == 0 ||
-      d.st_dev != dir_dev_ || d.st_ino != dir_ino_) {
+  if (stat(directory_of(target_).c_str(), &d) != 0 || d.st_nlink == 0 || d.st_dev != dir_dev_ ||
+      d.st_ino != dir_ino_) {
     return directory_removed;
   }
   struct stat t {};

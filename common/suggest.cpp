@@ -15,8 +15,7 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
     row[0] = i;
     for (std::size_t j = 1; j <= b.size(); ++j) {
       const std::size_t above = row[j];
-      row[j] = std::min({above + 1, row[j - 1] + 1,
-                         diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
       diagonal = above;
     }
   }
@@ -25,8 +24,7 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::string_view nearest_name(std::string_view typed,
-                              std::span<const std::string_view> known) {
+std::string_view nearest_name(std::string_view typed, std::span<const std::string_view> known) {
   std::string_view best;
   std::size_t best_distance = 0;
   for (const std::string_view name : known) {

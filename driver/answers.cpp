@@ -14,8 +14,8 @@ namespace o3 {
 namespace {
 
 // The end-of-input message names the question.
-const char* const question_names[question_count] = {
-    "H0", "H_max", "the % of losses", "the continue prompt"};
+const char* const question_names[question_count] = {"H0", "H_max", "the % of losses",
+                                                    "the continue prompt"};
 
 }  // namespace
 
@@ -44,19 +44,16 @@ bool answer_reader::next_token(std::string* token) {
           ended_ = true;
           break;
         case line_reader::too_long:
-          failure_ = "standard input line " + std::to_string(lines_.number()) +
-                     " is longer than " + std::to_string(answer_line_cap) +
-                     " bytes";
+          failure_ = "standard input line " + std::to_string(lines_.number()) + " is longer than " +
+                     std::to_string(answer_line_cap) + " bytes";
           ended_ = true;
           break;
         case line_reader::nul_byte:
-          failure_ = "standard input line " + std::to_string(lines_.number()) +
-                     " holds a NUL byte";
+          failure_ = "standard input line " + std::to_string(lines_.number()) + " holds a NUL byte";
           ended_ = true;
           break;
         case line_reader::read_error:
-          failure_ = std::string("cannot read standard input: ") +
-                     std::strerror(lines_.error());
+          failure_ = std::string("cannot read standard input: ") + std::strerror(lines_.error());
           ended_ = true;
           break;
       }
@@ -89,13 +86,9 @@ answer answer_reader::read(bool (*parse)(std::string_view, T*), T* value) {
   return answer::refused;
 }
 
-answer answer_reader::read_real(double* value) {
-  return read(parse_real, value);
-}
+answer answer_reader::read_real(double* value) { return read(parse_real, value); }
 
-answer answer_reader::read_integer(long long* value) {
-  return read(parse_integer, value);
-}
+answer answer_reader::read_integer(long long* value) { return read(parse_integer, value); }
 
 void answer_source::preset(question q, std::string option, std::string token) {
   presets_[static_cast<int>(q)] = preset_answer{std::move(option), std::move(token)};
@@ -118,8 +111,7 @@ bool answer_source::answered_or_exit(question q, answer a) const {
     std::exit(exit_failed);
   }
   if (a == answer::unreadable) {
-    std::fprintf(stderr, "!!! %s: no answer for %s\n",
-                 reader_.failure().c_str(), name);
+    std::fprintf(stderr, "!!! %s: no answer for %s\n", reader_.failure().c_str(), name);
     std::exit(exit_failed);
   }
   return a == answer::ok;
@@ -143,10 +135,9 @@ void answer_source::refuse_or_exit(const char* text) const {
   std::string_view reason = text;
   if (reason.starts_with("!!! ")) reason.remove_prefix(4);
   if (reason.ends_with('\n')) reason.remove_suffix(1);
-  std::fprintf(stderr, "o3tables: %s '%s' refused: %.*s\n",
-               last_preset_->option.c_str(),
-               escape_bytes(last_preset_->token).c_str(),
-               static_cast<int>(reason.size()), reason.data());
+  std::fprintf(stderr, "o3tables: %s '%s' refused: %.*s\n", last_preset_->option.c_str(),
+               escape_bytes(last_preset_->token).c_str(), static_cast<int>(reason.size()),
+               reason.data());
   std::exit(exit_usage);
 }
 

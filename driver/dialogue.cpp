@@ -28,8 +28,7 @@ void ask_H0() {
     } else if (o3::H0 < 0.0) {
       // The box of a piece takes its height at the right end, which covers
       // the density only where it rises, that is for H >= 0.
-      console().refuse_or_exit(
-          "!!! H0 must be >= 0: the tables hold couplings H >= 0\n");
+      console().refuse_or_exit("!!! H0 must be >= 0: the tables hold couplings H >= 0\n");
     } else {
       return;
     }
@@ -44,19 +43,22 @@ void ask_H_max() {
     } else if (!(o3::H_max > o3::H0)) {
       console().refuse_or_exit("!!! H_max must be > H0\n");
     } else if (!(as_written(o3::H_max) > as_written(o3::H0))) {
-      console().refuse_or_exit("!!! H_max must exceed H0 in six decimals: O3.res "
-                               "gives both so, and a table needs a range\n");
+      console().refuse_or_exit(
+          "!!! H_max must exceed H0 in six decimals: O3.res "
+          "gives both so, and a table needs a range\n");
     } else if (o3::H_max > H_max_bound) {
       static char refusal[160];
       std::snprintf(refusal, sizeof refusal,
                     "!!! H_max must be <= %g: larger ranges reach couplings "
-                    "whose histograms cannot be computed\n", H_max_bound);
+                    "whose histograms cannot be computed\n",
+                    H_max_bound);
       console().refuse_or_exit(refusal);
     } else if (const double bound = bound_not_exceeded(o3::H_max); bound != 0.0) {
       static char refusal[160];
       std::snprintf(refusal, sizeof refusal,
                     "!!! H_max must exceed %g in six decimals once above it: O3.res "
-                    "gives the lookup bounds so, and they must increase\n", bound);
+                    "gives the lookup bounds so, and they must increase\n",
+                    bound);
       console().refuse_or_exit(refusal);
     } else {
       return;
@@ -85,16 +87,18 @@ const char* few_pieces_refusal(int pieces) {
 
 void ask_losses() {
   for (;;) {
-    std::printf("give the %% of losses to accept (>=1%%); example: 10 for 10%%"
-                "  -> %%losses=");
+    std::printf(
+        "give the %% of losses to accept (>=1%%); example: 10 for 10%%"
+        "  -> %%losses=");
     if (!console().read_real_or_exit(question::losses, &o3::factor)) {
       console().refuse_or_exit("!!! The loss must be a finite number\n");
     } else if (o3::factor < 1.0) {
       console().refuse_or_exit("!!! The loss must be >= 1 %\n");
     } else if (pieces_per_histogram(losses_ratio(losses_fraction(o3::factor))) < 2) {
       // One piece cannot be finished for any coupling but 0.
-      console().refuse_or_exit("!!! The loss must be <= 604 %: a histogram "
-                               "needs at least two pieces\n");
+      console().refuse_or_exit(
+          "!!! The loss must be <= 604 %: a histogram "
+          "needs at least two pieces\n");
     } else if (const char* refusal = few_pieces_refusal(
                    pieces_per_histogram(losses_ratio(losses_fraction(o3::factor))))) {
       console().refuse_or_exit(refusal);

@@ -12,8 +12,7 @@
 namespace o3 {
 namespace {
 
-[[noreturn]] void file_error(const char* what, const char* name,
-                             const std::string& reason) {
+[[noreturn]] void file_error(const char* what, const char* name, const std::string& reason) {
   const std::string message = std::string(what) + " " + name + ": " + reason;
   nrerror(message.c_str());
 }
@@ -68,8 +67,7 @@ std::FILE* open_input(const char* name) {
 
 void check_standard_output() {
   const int error = standard_output_error();
-  if (error != 0) file_error("cannot write", "standard output",
-                             std::strerror(error));
+  if (error != 0) file_error("cannot write", "standard output", std::strerror(error));
 }
 
 }  // namespace o3

@@ -31,8 +31,7 @@ void commit_staged(staged_file& file, const char* name);
 
 // The same for files that belong together (see commit_together): all in
 // place or, with the message naming the first that failed, none.
-void commit_staged_together(staged_file* const* files, const char* const* names,
-                            std::size_t count);
+void commit_staged_together(staged_file* const* files, const char* const* names, std::size_t count);
 
 // commit_staged as the run's last act: the signals of exit_cleanup.h are
 // held from the rename to the end of the process, so that a run whose

@@ -20,8 +20,9 @@ constexpr double grid_tolerance = 0.001;
 void store_grid_value(double* grid, int capacity, int c, double v) {
   if (c >= capacity) {
     static_assert(grid_capacity == 100001, "the message states it");
-    nrerror("!!! The histogram grid would need more than 100001 values: "
-            "increase the losses or decrease H_max");
+    nrerror(
+        "!!! The histogram grid would need more than 100001 values: "
+        "increase the losses or decrease H_max");
   }
   grid[c] = v;
 }
@@ -102,8 +103,7 @@ void round_grid(double* grid, int N) {
     // rounded again with that piece's step.
     for (int k = 1; k <= o3::N_DH; ++k) {
       if (o3::Hn[k - 1] <= grid[i] && grid[i] < o3::Hn[k]) {
-        grid[i] = static_cast<int>((grid[i] + step_round_up) / o3::D_Hn[k]) *
-                  o3::D_Hn[k];
+        grid[i] = static_cast<int>((grid[i] + step_round_up) / o3::D_Hn[k]) * o3::D_Hn[k];
       }
     }
   }

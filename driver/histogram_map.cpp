@@ -20,11 +20,9 @@ void base_indices(int* cst) {
   // count then starts from 0 and is shifted afterwards, which gives the same
   // indices as shifting the count from H0.
   const bool shifted = o3::H0 >= o3::Hn[1];
-  cst[1] = shifted ? 0
-                   : -static_cast<int>((o3::Hn[0] + step_round_up) / o3::D_Hn[1]);
+  cst[1] = shifted ? 0 : -static_cast<int>((o3::Hn[0] + step_round_up) / o3::D_Hn[1]);
   for (int k = 2; k <= o3::N_DH; ++k) {
-    cst[k] = cst[k - 1] +
-             static_cast<int>((o3::Hn[k - 1] - step_round_down) / o3::D_Hn[k - 1]) -
+    cst[k] = cst[k - 1] + static_cast<int>((o3::Hn[k - 1] - step_round_down) / o3::D_Hn[k - 1]) -
              static_cast<int>((o3::Hn[k - 1] + step_round_up) / o3::D_Hn[k]) + 1;
   }
   if (!shifted) return;
@@ -32,13 +30,12 @@ void base_indices(int* cst) {
   const double first = first_walk_point();
   const int k = piece_of(first);
   if (k == 0) return;
-  const int shift =
-      -(cst[k] + static_cast<int>((first + walk_offset) / o3::D_Hn[k]));
+  const int shift = -(cst[k] + static_cast<int>((first + walk_offset) / o3::D_Hn[k]));
   for (int i = 1; i <= o3::N_DH; ++i) cst[i] += shift;
 }
 
-int walk_map(double start, const double* grid, int N, const int* cst,
-             map_entry* map, int capacity) {
+int walk_map(double start, const double* grid, int N, const int* cst, map_entry* map,
+             int capacity) {
   int n = 0;
   double h = start;
   while (h < o3::H_max) {
@@ -51,8 +48,9 @@ int walk_map(double start, const double* grid, int N, const int* cst,
     g = g > 0 ? g - 1 : 0;
     if (n >= capacity) {
       static_assert(map_capacity == 100000, "the message states it");
-      nrerror("!!! You must reduce increase D_Hn, the total number of pt must "
-              "be <100001");
+      nrerror(
+          "!!! You must reduce increase D_Hn, the total number of pt must "
+          "be <100001");
     }
     map[n++] = {j, g};
     h = h + o3::D_Hn[k];

@@ -23,7 +23,6 @@ void base_indices(int* cst);
 
 // Walks h from `start` to H_max in the mapping steps, one entry per point;
 // returns their number. Fatal once more than `capacity` are needed.
-int walk_map(double start, const double* grid, int N, const int* cst,
-             map_entry* map, int capacity);
+int walk_map(double start, const double* grid, int N, const int* cst, map_entry* map, int capacity);
 
 }  // namespace o3

@@ -14,8 +14,8 @@ int lattice_dimension(std::string_view name) {
   if (name == "cubic") return 3;
   long long d = 0;
   // A leading sign is no dimension anyone writes: "+3" is refused too.
-  if (name.empty() || name[0] == '+' || name[0] == '-' || !parse_integer(name, &d) ||
-      d < 1 || d > max_dimension) {
+  if (name.empty() || name[0] == '+' || name[0] == '-' || !parse_integer(name, &d) || d < 1 ||
+      d > max_dimension) {
     return 0;
   }
   return static_cast<int>(d);

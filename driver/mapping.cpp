@@ -32,9 +32,7 @@ void build_mapping(double p) {
   }
 }
 
-double piece_bound(int k) {
-  return k == 1 ? 100.0 : std::pow(10.0, k - 2) * 1000.0;
-}
+double piece_bound(int k) { return k == 1 ? 100.0 : std::pow(10.0, k - 2) * 1000.0; }
 
 double bound_not_exceeded(double h_max) {
   const double written = as_written(h_max);
@@ -51,16 +49,14 @@ int piece_of(double h) {
   return 0;
 }
 
-double shown_upper_end(int k) {
-  return o3::H_max > o3::Hn[k] ? o3::Hn[k] : o3::H_max;
-}
+double shown_upper_end(int k) { return o3::H_max > o3::Hn[k] ? o3::Hn[k] : o3::H_max; }
 
 void print_mapping_table() {
   for (int k = 1; k <= o3::N_DH; ++k) {
     // A piece that begins at or above H_max holds no coupling of the range.
     if (!(o3::H_max > o3::Hn[k - 1])) continue;
-    std::printf("\tif(%f<H<%f ) j=cst+(int)(H/%f);\n", o3::Hn[k - 1],
-                shown_upper_end(k), o3::D_Hn[k]);
+    std::printf("\tif(%f<H<%f ) j=cst+(int)(H/%f);\n", o3::Hn[k - 1], shown_upper_end(k),
+                o3::D_Hn[k]);
   }
 }
 

@@ -11,12 +11,16 @@
 namespace o3 {
 namespace {
 
-constexpr option_syntax run_syntax[] = {
-    {"--h0", "", option_syntax::any_value},      {"--hmax", "", option_syntax::any_value},
-    {"--losses", "", option_syntax::any_value},  {"--lattice", "", option_syntax::any_value},
-    {"--beta", "", option_syntax::any_value},    directory_option,
-    {"--yes", "", option_syntax::flag},          {"--keep-losses", "", option_syntax::flag},
-    help_option,                                 {"--version", "", option_syntax::flag}};
+constexpr option_syntax run_syntax[] = {{"--h0", "", option_syntax::any_value},
+                                        {"--hmax", "", option_syntax::any_value},
+                                        {"--losses", "", option_syntax::any_value},
+                                        {"--lattice", "", option_syntax::any_value},
+                                        {"--beta", "", option_syntax::any_value},
+                                        directory_option,
+                                        {"--yes", "", option_syntax::flag},
+                                        {"--keep-losses", "", option_syntax::flag},
+                                        help_option,
+                                        {"--version", "", option_syntax::flag}};
 
 // The options that answer a question as typed, an empty value too: the
 // dialogue refuses it as it refuses any answer that is no number.

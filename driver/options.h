@@ -20,8 +20,8 @@ struct run_options {
   // What gave each answer, for its refusal: the option, or "--lattice L
   // --beta B give H_max".
   std::string options[question_count];
-  std::string directory;  // -C, --directory: where the run works; here when empty
-  std::string error;  // for usage_error: one line naming the argument, escaped
+  std::string directory;     // -C, --directory: where the run works; here when empty
+  std::string error;         // for usage_error: one line naming the argument, escaped
   bool keep_losses = false;  // --keep-losses
 };
 

@@ -24,8 +24,7 @@ std::string clock_text(double seconds) {
   const long long s = static_cast<long long>(seconds);
   char text[48];
   if (s >= 3600) {
-    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", s / 3600,
-                  s / 60 % 60, s % 60);
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
   } else {
     std::snprintf(text, sizeof text, "%lld:%02lld", s / 60, s % 60);
   }
@@ -35,9 +34,8 @@ std::string clock_text(double seconds) {
 }  // namespace
 
 std::string progress_text(int done, int total, double elapsed) {
-  std::string text = "stage 2: histogram " + std::to_string(done) + " of " +
-                     std::to_string(total) + ", " + clock_text(elapsed) +
-                     " elapsed";
+  std::string text = "stage 2: histogram " + std::to_string(done) + " of " + std::to_string(total) +
+                     ", " + clock_text(elapsed) + " elapsed";
   if (done > 0) {
     const double left = elapsed / done * (total - done);
     text += ", about " + clock_text(left) + " left";
@@ -65,12 +63,11 @@ void progress_line::update(int done) {
     return;
   }
   last_ = now;
-  const std::string text = progress_text(
-      done, total_, std::chrono::duration<double>(now - start_).count());
+  const std::string text =
+      progress_text(done, total_, std::chrono::duration<double>(now - start_).count());
   const int width = static_cast<int>(text.size());
   // Blanks over what is left of a longer line before it.
-  std::fprintf(stderr, "\r%s%*s", text.c_str(),
-               shown_width > width ? shown_width - width : 0, "");
+  std::fprintf(stderr, "\r%s%*s", text.c_str(), shown_width > width ? shown_width - width : 0, "");
   if (shown_width < width) shown_width = width;
   std::fflush(stderr);
 }

@@ -8,8 +8,8 @@
 
 namespace o3 {
 
-void write_result_head(std::FILE* out, double H0, double H_max, double losses,
-                       int Nd_poi, int N_histogram, int N_H_max) {
+void write_result_head(std::FILE* out, double H0, double H_max, double losses, int Nd_poi,
+                       int N_histogram, int N_H_max) {
   std::fprintf(out, O3_TITLE, H0, H_max, losses);
   std::fputs(O3_RULE, out);
   std::fputs(O3_COPY_HEAD, out);
@@ -27,8 +27,8 @@ void write_histogram_count(std::FILE* out, int N_histogram) {
   std::fprintf(out, O3_COUNT, N_histogram);
 }
 
-void write_histogram(std::FILE* out, int i, double H, int Nd_poi, double loss,
-                     double a, const double* x) {
+void write_histogram(std::FILE* out, int i, double H, int Nd_poi, double loss, double a,
+                     const double* x) {
   // check_written takes the reason of a failed write from errno.
   errno = 0;
   std::fprintf(out, O3_RECORD, i, H, Nd_poi, loss, a);

@@ -16,14 +16,16 @@ void print_size_estimate(int N) {
   const int Nd_poi = pieces_per_histogram(o3::factor, &capped);
   if (capped) {
     static_assert(max_pieces == 600, "the message states it");
-    std::printf("sorry, the number of pts for each histogram must be less "
-                "than 600 => nd=600 =>losses min=1%% \n");
+    std::printf(
+        "sorry, the number of pts for each histogram must be less "
+        "than 600 => nd=600 =>losses min=1%% \n");
   }
   print_dash_line();
   std::printf("The size of the file \"O3.res\" will be of %4.3f Mo\n",
               static_cast<double>(N) * 28.0 * Nd_poi / 1000000.0);
-  std::printf("if the size of the file is too important, increase the losses "
-              "or decrease H_max\n\n");
+  std::printf(
+      "if the size of the file is too important, increase the losses "
+      "or decrease H_max\n\n");
 }
 
 long long ask_to_continue() {
@@ -37,9 +39,7 @@ long long ask_to_continue() {
 
 }  // namespace
 
-void print_dash_line() {
-  std::printf("     -----------------------------------\n\n");
-}
+void print_dash_line() { std::printf("     -----------------------------------\n\n"); }
 
 long long stage1(stage1_tables& tables) {
   factor_to_ratio();
@@ -54,8 +54,7 @@ long long stage1(stage1_tables& tables) {
   base_indices(tables.cst);
   staged_file temp1;
   open_staged(temp1, temp1_name);
-  const int n = walk_map(first_walk_point(), tables.grid, N, tables.cst,
-                         tables.map, map_capacity);
+  const int n = walk_map(first_walk_point(), tables.grid, N, tables.cst, tables.map, map_capacity);
   write_temp1(temp1.stream(), tables.cst, tables.map, n);
   write_temp2(temp2.stream(), tables.grid, N, n);
   staged_file* const pair[] = {&temp1, &temp2};

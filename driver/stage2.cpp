@@ -48,8 +48,9 @@ void stop_unless_every_H_is_zero(const temp2_contents& grid) {
   for (const double h : grid.H) {
     // A histogram of one piece cannot be corrected; for H = 0 none is needed.
     if (h != 0.0) {
-      nrerror("temp2.tmp: its losses give one piece per histogram, too few "
-              "for H > 0; losses of at most 604 % give two or more");
+      nrerror(
+          "temp2.tmp: its losses give one piece per histogram, too few "
+          "for H > 0; losses of at most 604 % give two or more");
     }
   }
 }
@@ -61,12 +62,12 @@ void stop_unless_every_H_is_zero(const temp2_contents& grid) {
   char message[160];
   std::snprintf(message, sizeof message,
                 "temp2.tmp: histogram %d has H=%g, above %g, where no histogram "
-                "can be finished", i, o3::H, largest_H_computed);
+                "can be finished",
+                i, o3::H, largest_H_computed);
   nrerror(message);
 }
 
-histogram compute(int Nd_poi, bool keep, double losses, double* x, double* f1,
-                  kept_losses* kept) {
+histogram compute(int Nd_poi, bool keep, double losses, double* x, double* f1, kept_losses* kept) {
   histogram h;
   if (o3::H == 0.0) {
     // The density is 1: evenly spaced points and boxes of height 1.001.
@@ -93,13 +94,14 @@ histogram compute(int Nd_poi, bool keep, double losses, double* x, double* f1,
 }
 
 void print_kept(const kept_losses& k, double losses, int Nd_poi) {
-  std::printf("\nlosses kept at or below %f%%: %d histograms searched again", losses,
-              k.searched);
+  std::printf("\nlosses kept at or below %f%%: %d histograms searched again", losses, k.searched);
   if (k.above == 0) {
     std::printf(", none left above\n");
   } else {
-    std::printf(", %d left above, from H=%f, at most %f%%: the least that %d pieces "
-                "reach there\n", k.above, k.first_above, k.worst, Nd_poi);
+    std::printf(
+        ", %d left above, from H=%f, at most %f%%: the least that %d pieces "
+        "reach there\n",
+        k.above, k.first_above, k.worst, Nd_poi);
   }
 }
 
@@ -128,8 +130,7 @@ int main_2(const stage2_settings& settings) {
   staged_file result;
   open_staged(result, result_file_name);
   std::FILE* out = result.stream();
-  write_result_head(out, grid.H0, grid.H_max, losses, Nd_poi, N_histogram,
-                    grid.n + 5);
+  write_result_head(out, grid.H0, grid.H_max, losses, Nd_poi, N_histogram, grid.n + 5);
   copy_temp1_file(out, grid.n);
   write_histogram_count(out, N_histogram);
 
@@ -140,15 +141,12 @@ int main_2(const stage2_settings& settings) {
   for (int i = 0; i <= N_histogram; ++i) {
     o3::H = grid.H[static_cast<std::size_t>(i)];
     if (o3::H > largest_H_computed) stop_at_too_large_coupling(i);
-    const histogram h = compute(Nd_poi, settings.keep_losses, losses, x.data(),
-                                f1.data(), &kept);
+    const histogram h = compute(Nd_poi, settings.keep_losses, losses, x.data(), f1.data(), &kept);
     progress.before_output();
     if (o3::H != 0.0) std::printf("factor=%f\n", h.c);
     const double loss = loss_percent(h.a, h.m);
-    std::printf("Histogram=%d, H=%f, number of pts=%d, loss=%f%%\n", i, o3::H,
-                Nd_poi, loss);
-    write_histogram(out, i, grid.H[static_cast<std::size_t>(i)], Nd_poi, loss,
-                    h.a, x.data());
+    std::printf("Histogram=%d, H=%f, number of pts=%d, loss=%f%%\n", i, o3::H, Nd_poi, loss);
+    write_histogram(out, i, grid.H[static_cast<std::size_t>(i)], Nd_poi, loss, h.a, x.data());
     progress.update(i + 1);
   }
   progress.finish();

@@ -39,8 +39,10 @@ int lock_directory() {
     case lock_outcome::held:
       return exit_ok;
     case lock_outcome::busy:
-      std::fprintf(stderr, "o3tables: another table run is under way in this "
-                   "directory (it holds %s): this one stops\n", lock_file_name);
+      std::fprintf(stderr,
+                   "o3tables: another table run is under way in this "
+                   "directory (it holds %s): this one stops\n",
+                   lock_file_name);
       return exit_failed;
     case lock_outcome::no_file:
       std::fprintf(stderr, "o3tables: cannot create %s: %s\n", lock_file_name,
@@ -48,9 +50,10 @@ int lock_directory() {
       return exit_failed;
     case lock_outcome::unsupported:
       // Some network file systems: the run goes on, unguarded.
-      std::fprintf(stderr, "o3tables: cannot lock %s (%s): a second run in "
-                   "this directory would not be stopped\n", lock_file_name,
-                   std::strerror(error));
+      std::fprintf(stderr,
+                   "o3tables: cannot lock %s (%s): a second run in "
+                   "this directory would not be stopped\n",
+                   lock_file_name, std::strerror(error));
       return exit_ok;
   }
   return exit_failed;
@@ -83,8 +86,7 @@ int run_tables(int argc, const char* const* argv, const tool_syntax& tool) {
   for (const char* name : {temp2_name, temp1_name, result_file_name}) check_replaceable(name);
   for (int q = 0; q < question_count; ++q) {
     if (options.answers[q]) {
-      console().preset(static_cast<question>(q), options.options[q],
-                       *options.answers[q]);
+      console().preset(static_cast<question>(q), options.options[q], *options.answers[q]);
     }
   }
   precision();

@@ -62,20 +62,18 @@ bool copy_temp1(line_reader& reader, std::FILE* out, int n, std::string* message
   }
   // Stage 2 sizes the map in O3.res from temp2.tmp's count: the two must agree.
   if (fields.size() != 1 || !field_to_int(fields[0], &value) || value != n) {
-    return fail("expected the number of map entries, " + count +
-                " as on temp2.tmp's last line");
+    return fail("expected the number of map entries, " + count + " as on temp2.tmp's last line");
   }
   for (int e = 0; e < n; ++e) {
     if (!lines.next(&fields, message)) {
       if (message->empty()) {
-        *message = "temp1.tmp ends early: the map has " + std::to_string(e) +
-                   " of its " + count + " entries";
+        *message = "temp1.tmp ends early: the map has " + std::to_string(e) + " of its " + count +
+                   " entries";
       }
       return false;
     }
     int g = 0;
-    if (fields.size() != 2 || !field_to_int(fields[0], &value) ||
-        !field_to_int(fields[1], &g)) {
+    if (fields.size() != 2 || !field_to_int(fields[0], &value) || !field_to_int(fields[1], &g)) {
       return fail("expected a map entry, two integers");
     }
   }

@@ -16,10 +16,10 @@ namespace {
 
 // The lines of temp2.tmp in file order, the coupling line once per
 // histogram; the reader expects each line to hold one field per conversion.
-constexpr char range_line[] = "%f %f\n";      // H0 H_max
-constexpr char head_line[] = "%d %f\n";       // histograms, 1 + p/200
-constexpr char coupling_line[] = "%d %f\n";   // i, coupling of histogram i
-constexpr char map_count_line[] = "%d\n";     // entries of temp1.tmp's map
+constexpr char range_line[] = "%f %f\n";     // H0 H_max
+constexpr char head_line[] = "%d %f\n";      // histograms, 1 + p/200
+constexpr char coupling_line[] = "%d %f\n";  // i, coupling of histogram i
+constexpr char map_count_line[] = "%d\n";    // entries of temp1.tmp's map
 
 constexpr std::size_t fields_of(std::string_view format) {
   std::size_t n = 0;
@@ -36,8 +36,7 @@ void write_temp2(std::FILE* out, const double* grid, int N, int n) {
   std::fprintf(out, map_count_line, n);
 }
 
-temp2_status parse_temp2(line_reader& reader, temp2_contents* out,
-                         std::string* message) {
+temp2_status parse_temp2(line_reader& reader, temp2_contents* out, std::string* message) {
   temp_lines lines(reader, temp2_name);
   std::vector<std::string_view> fields;
   message->clear();
@@ -49,8 +48,8 @@ temp2_status parse_temp2(line_reader& reader, temp2_contents* out,
   const auto next_line = [&](const char* format, const char* what) {
     if (!lines.next(&fields, message)) {
       if (message->empty()) {
-        *message = "temp2.tmp ends early: line " +
-                   std::to_string(lines.number() + 1) + " should hold " + what;
+        *message = "temp2.tmp ends early: line " + std::to_string(lines.number() + 1) +
+                   " should hold " + what;
       }
       return false;
     }
@@ -103,9 +102,10 @@ temp2_status parse_temp2(line_reader& reader, temp2_contents* out,
   }
   if (!lines.only_blank_lines_left(message)) {
     if (!message->empty()) return temp2_status::malformed;
-    return fail("unexpected line after the number of map entries (the number "
-                "of histograms on line " + std::to_string(head_at) +
-                " does not match the lines after it)");
+    return fail(
+        "unexpected line after the number of map entries (the number "
+        "of histograms on line " +
+        std::to_string(head_at) + " does not match the lines after it)");
   }
   return temp2_status::ok;
 }
@@ -121,8 +121,7 @@ temp2_contents read_temp2() {
     case temp2_status::ok:
       return grid;
     case temp2_status::too_many_histograms:
-      std::printf("N_histogram=%d >= N_histogram_MAX=%d\n", grid.count - 1,
-                  N_histogram_MAX);
+      std::printf("N_histogram=%d >= N_histogram_MAX=%d\n", grid.count - 1, N_histogram_MAX);
       nrerror("N_histogram must be < N_histogram_MAX\n");
     case temp2_status::malformed:
       break;

@@ -32,8 +32,7 @@ void write_temp2(std::FILE* out, const double* grid, int N, int n);
 
 // Parses temp2.tmp's lines into *out; on malformed *message names the line.
 // too_many_histograms comes as soon as the count is read (out->count set).
-temp2_status parse_temp2(line_reader& lines, temp2_contents* out,
-                         std::string* message);
+temp2_status parse_temp2(line_reader& lines, temp2_contents* out, std::string* message);
 
 // temp2.tmp from the current directory; fatal when it cannot be read or used.
 temp2_contents read_temp2();

@@ -11,14 +11,11 @@ namespace o3 {
 namespace {
 
 // A line end is no blank: it never reaches a field anyway.
-bool is_blank(char c) {
-  return c != '\n' && std::isspace(static_cast<unsigned char>(c));
-}
+bool is_blank(char c) { return c != '\n' && std::isspace(static_cast<unsigned char>(c)); }
 
 }  // namespace
 
-bool temp_lines::next(std::vector<std::string_view>* fields,
-                      std::string* message) {
+bool temp_lines::next(std::vector<std::string_view>* fields, std::string* message) {
   const line_reader::status s = lines_.next(&line_);
   if (s != line_reader::line) {
     if (s != line_reader::end) *message = unreadable(s);
@@ -59,8 +56,7 @@ std::string temp_lines::unreadable(line_reader::status s) const {
     case line_reader::nul_byte:
       return at_line() + "holds a NUL byte: it is not stage 1's file";
     default:
-      return std::string("cannot read ") + name_ + ": " +
-             std::strerror(lines_.error());
+      return std::string("cannot read ") + name_ + ": " + std::strerror(lines_.error());
   }
 }
 

@@ -32,9 +32,10 @@ struct emit_options {
   std::string error;  // empty, or the usage error
 };
 
-constexpr option_syntax emit_syntax_options[] = {
-    {"--lang", "", option_syntax::value}, {"--out", "", option_syntax::value}, directory_option,
-    help_option};
+constexpr option_syntax emit_syntax_options[] = {{"--lang", "", option_syntax::value},
+                                                 {"--out", "", option_syntax::value},
+                                                 directory_option,
+                                                 help_option};
 
 emit_options parse(int argc, const char* const* argv) {
   const arguments a = parse_arguments(argc, argv, {emit_syntax_options, true, {}});
@@ -90,8 +91,8 @@ std::vector<output> outputs(const emit_options& o) {
       {dir + "o3_sampler.h", "/* Written by " + version + " emit. */\n" + emit::sampler_header},
       {dir + "o3_sampler.c", "/* Written by " + version + " emit. */\n" + emit::sampler_source}};
   if (o.fortran) {
-    files.push_back({dir + "o3_sampler.f90",
-                     "! Written by " + version + " emit.\n" + emit::sampler_module});
+    files.push_back(
+        {dir + "o3_sampler.f90", "! Written by " + version + " emit.\n" + emit::sampler_module});
   }
   return files;
 }
@@ -153,18 +154,18 @@ int run_emit(int argc, char** argv) {
     for (const output& f : files) {
       std::error_code ignored;
       if (std::filesystem::equivalent(f.path, *o.file, ignored)) {
-        return usage_error("emit",
-                           refusal("--out", o.out,
-                                   in_quotes(f.path) + " would replace the table " +
-                                       in_quotes(*o.file)),
-                           emit_usage);
+        return usage_error(
+            "emit",
+            refusal("--out", o.out,
+                    in_quotes(f.path) + " would replace the table " + in_quotes(*o.file)),
+            emit_usage);
       }
     }
     try {
       const sampler::sampler s(*o.file);
       std::printf("%s: a sound table, %d histograms of %d pieces for %g <= h < %g\n",
-                  escape_bytes(*o.file).c_str(), s.histogram_count(),
-                  s.pieces_per_histogram(), s.H0(), s.H_max());
+                  escape_bytes(*o.file).c_str(), s.histogram_count(), s.pieces_per_histogram(),
+                  s.H0(), s.H_max());
     } catch (const sampler::table_error& e) {
       complain("emit", e.what());
       return exit_failed;

@@ -16,8 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   const std::size_t nul = input.find('\0');
   const std::string_view temp2 = input.substr(0, nul);
-  const std::string_view temp1 =
-      nul == input.npos ? std::string_view() : input.substr(nul + 1);
+  const std::string_view temp1 = nul == input.npos ? std::string_view() : input.substr(nul + 1);
 
   o3::temp2_contents grid;
   std::string message;
@@ -27,9 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (status == o3::temp2_status::ok) {
     // What stage 2 relies on.
     const bool sane = grid.count >= 1 && grid.count <= o3::N_histogram_MAX &&
-                      grid.H.size() == static_cast<std::size_t>(grid.count) &&
-                      grid.f > 1.0 && std::isfinite(grid.f) && grid.n >= 0 &&
-                      grid.n <= o3::map_capacity;
+                      grid.H.size() == static_cast<std::size_t>(grid.count) && grid.f > 1.0 &&
+                      std::isfinite(grid.f) && grid.n >= 0 && grid.n <= o3::map_capacity;
     if (!sane) std::abort();
     for (const double h : grid.H) {
       if (!(h >= 0.0) || !std::isfinite(h)) std::abort();

@@ -27,8 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   o3_rng_seed(&rng, size);
   // Couplings at both ends of the range, inside it, outside it and mirrored:
   // every draw must end, inside [-1, 1].
-  const double hs[] = {H0, std::nextafter(H_max, H0), 0.5 * (H0 + H_max), 2.0 * H_max + 1.0,
-                       0.5 * H0, -H0, -0.5 * (H0 + H_max), 0.0};
+  const double hs[] = {H0,
+                       std::nextafter(H_max, H0),
+                       0.5 * (H0 + H_max),
+                       2.0 * H_max + 1.0,
+                       0.5 * H0,
+                       -H0,
+                       -0.5 * (H0 + H_max),
+                       0.0};
   for (const double h : hs) {
     if (h >= H0 && h < H_max) {
       const int g = o3_histogram_of(t, h);

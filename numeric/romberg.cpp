@@ -51,8 +51,7 @@ double trapzd(integrand f, double a, double b, int n) {
   return s;
 }
 
-void polint(const double* X, const double* Y, int n, double x, double* y,
-            double* dy) {
+void polint(const double* X, const double* Y, int n, double x, double* y, double* dy) {
   dvector P = vector(1, n);
   dvector R = vector(1, n);
   int k = 1;
@@ -102,8 +101,7 @@ double qromb(integrand f, double a, double b) {
       double v = 0.0;
       double e = 0.0;
       // The five latest levels, addressed 1..5 as polint expects.
-      polint(&q[j - romberg_points], &T[j - romberg_points], romberg_points,
-             0.0, &v, &e);
+      polint(&q[j - romberg_points], &T[j - romberg_points], romberg_points, 0.0, &v, &e);
       if (std::fabs(e) < romberg_eps * std::fabs(v)) return v;
     }
     q[j + 1] = 0.25 * q[j];

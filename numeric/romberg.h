@@ -25,7 +25,6 @@ double trapzd(integrand f, double a, double b, int n);
 // Neville interpolation of the n points (X[1..n], Y[1..n]) at x: value in *y,
 // last correction added in *dy (not written for n = 1). Fatal "Error in
 // routine polint" when two abscissae are equal.
-void polint(const double* X, const double* Y, int n, double x, double* y,
-            double* dy);
+void polint(const double* X, const double* Y, int n, double x, double* y, double* dy);
 
 }  // namespace o3

@@ -33,8 +33,7 @@ double root1(root_function fn, double p, double step, double c) {
   }
 }
 
-double zriddr(root_function fn, double p, double x1, double x2, double xacc,
-              double c) {
+double zriddr(root_function fn, double p, double x1, double x2, double xacc, double c) {
   double fl = fn(p, x1, c);
   double fh = fn(p, x2, c);
   if ((fl > 0.0 && fh < 0.0) || (fl < 0.0 && fh > 0.0)) {
@@ -75,7 +74,8 @@ double zriddr(root_function fn, double p, double x1, double x2, double xacc,
     std::snprintf(message, sizeof message,
                   "zriddr exceed maximum iterations at H=%f: the density is "
                   "too narrow there for the root finder; choose a smaller "
-                  "H_max", o3::H);
+                  "H_max",
+                  o3::H);
     nrerror(message);
   }
   if (fl == 0.0) return x1;

@@ -22,7 +22,6 @@ double root1(root_function fn, double p, double step, double c);
 // Fatal "root must be bracketed in zriddr.", "zriddr exceed maximum
 // iterations at H=<the run parameter H>: ...; choose a smaller H_max" or
 // "never get here." (values that are not numbers).
-double zriddr(root_function fn, double p, double x1, double x2, double xacc,
-              double c);
+double zriddr(root_function fn, double p, double x1, double x2, double xacc, double c);
 
 }  // namespace o3

@@ -9,8 +9,7 @@
 
 namespace o3 {
 
-correction try_corrections(double* x, double* f1, double* a, int Nd_poi,
-                           double strip) {
+correction try_corrections(double* x, double* f1, double* a, int Nd_poi, double strip) {
   if (Nd_poi < 2) nrerror("corrections need at least two pieces");
   int i = 0;
   const double scratch[max_pieces + 1] = {};  // for the hook, never used
@@ -22,8 +21,7 @@ correction try_corrections(double* x, double* f1, double* a, int Nd_poi,
   }
   x[Nd_poi] = o3::Xlimit;
   if (!(x[Nd_poi - 1] < o3::Xlimit)) {
-    x[Nd_poi - 1] =
-        (o3::Xlimit - x[Nd_poi - 2]) * 3.0 / 5.0 + x[Nd_poi - 2];
+    x[Nd_poi - 1] = (o3::Xlimit - x[Nd_poi - 2]) * 3.0 / 5.0 + x[Nd_poi - 2];
   }
 
   const double r = *a / (o3::Xlimit - x[Nd_poi - 1]);
@@ -43,9 +41,8 @@ correction try_corrections(double* x, double* f1, double* a, int Nd_poi,
 }
 
 void envelope_failure(const double* x, const double* f1, int piece) {
-  std::fprintf(stderr, "!!! for f1[%d]=%f <max=%f on [%f,%f]\n", piece,
-               f1[piece], g1_Deltax_max(x[piece], x[piece + 1]), x[piece],
-               x[piece + 1]);
+  std::fprintf(stderr, "!!! for f1[%d]=%f <max=%f on [%f,%f]\n", piece, f1[piece],
+               g1_Deltax_max(x[piece], x[piece + 1]), x[piece], x[piece + 1]);
   nrerror("f1 must be > max of the function g1");
 }
 

@@ -10,8 +10,8 @@ inline constexpr double envelope_margin = 1.001;
 struct correction {
   enum outcome {
     done,
-    past_the_end,    // x[Nd_poi - 2] not below the lowered Xlimit
-    below_density,   // the height of piece `piece` is below g1 on it
+    past_the_end,   // x[Nd_poi - 2] not below the lowered Xlimit
+    below_density,  // the height of piece `piece` is below g1 on it
   };
   outcome result;
   double factor;  // the envelope factor, when done
@@ -26,8 +26,7 @@ struct correction {
 // Nothing is moved when x[Nd_poi - 2] is not below the lowered Xlimit.
 // Prints nothing; ends the run only for Nd_poi < 2, which it cannot
 // correct.
-correction try_corrections(double* x, double* f1, double* a, int Nd_poi,
-                           double strip);
+correction try_corrections(double* x, double* f1, double* a, int Nd_poi, double strip);
 
 // The report and fatal end of a below_density outcome: the piece on stderr,
 // then "f1 must be > max of the function g1".

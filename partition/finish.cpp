@@ -15,8 +15,7 @@ namespace o3 {
 
 double loss_percent(double a, double m) { return (a / m - 1.0) * 100.0; }
 
-finished finish_partition(double m, double* x, double* f1, double* a,
-                          int Nd_poi) {
+finished finish_partition(double m, double* x, double* f1, double* a, int Nd_poi) {
   const search_end usual = usual_end(Nd_poi);
   o3::Xlimit = 1.0 + usual.strip;
   x[0] = -1.0;
@@ -41,8 +40,8 @@ finished finish_partition(double m, double* x, double* f1, double* a,
   return {c.factor, narrowed};
 }
 
-bool keep_losses(double m, double* x, double* f1, double* a, int Nd_poi,
-                 double losses, double* envelope) {
+bool keep_losses(double m, double* x, double* f1, double* a, int Nd_poi, double losses,
+                 double* envelope) {
   const auto points = static_cast<std::size_t>(Nd_poi) + 1;
   const std::vector<double> given(x, x + points);
   std::vector<double> best;
@@ -67,8 +66,8 @@ bool keep_losses(double m, double* x, double* f1, double* a, int Nd_poi,
       *envelope = c.factor;
     }
   }
-  std::copy(best.empty() ? given.begin() : best.begin(),
-            best.empty() ? given.end() : best.end(), x);
+  std::copy(best.empty() ? given.begin() : best.begin(), best.empty() ? given.end() : best.end(),
+            x);
   *a = best_area;
   return !best.empty();
 }

@@ -20,8 +20,7 @@ struct finished {
 // the narrow end, and the corrections lower Xlimit by its strip. A
 // partition that still cannot be finished, or an envelope below the
 // density, ends the run. Needs Nd_poi >= 2 and o3::H > 0.
-finished finish_partition(double m, double* x, double* f1, double* a,
-                          int Nd_poi);
+finished finish_partition(double m, double* x, double* f1, double* a, int Nd_poi);
 
 // For a histogram that finish_partition left in x and *a with a loss above
 // `losses` (percent, as loss_percent): searched again with the
@@ -31,7 +30,7 @@ finished finish_partition(double m, double* x, double* f1, double* a,
 // `losses` is kept, or failing that the one of least loss: true, with
 // *envelope its envelope factor; false when none had less loss than the one
 // given, which x and *a then hold again. Reads and writes Xlimit.
-bool keep_losses(double m, double* x, double* f1, double* a, int Nd_poi,
-                 double losses, double* envelope);
+bool keep_losses(double m, double* x, double* f1, double* a, int Nd_poi, double losses,
+                 double* envelope);
 
 }  // namespace o3

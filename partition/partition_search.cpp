@@ -12,17 +12,13 @@ namespace {
 
 // +1 when the last point reached or passed Xlimit, -1 otherwise (also when
 // the difference is not a number).
-int last_point_sign(const double* x, int Nd_poi) {
-  return x[Nd_poi] - o3::Xlimit >= 0.0 ? 1 : -1;
-}
+int last_point_sign(const double* x, int Nd_poi) { return x[Nd_poi] - o3::Xlimit >= 0.0 ? 1 : -1; }
 
 }  // namespace
 
 double g1_Deltax_max(double /*x1*/, double x2) { return g1(x2); }
 
-double g1_Deltax(double x1, double x2, double a) {
-  return g1_Deltax_max(x1, x2) * (x2 - x1) - a;
-}
+double g1_Deltax(double x1, double x2, double a) { return g1_Deltax_max(x1, x2) * (x2 - x1) - a; }
 
 double find_x(double x, double a, double accuracy) {
   if (x > o3::Xlimit) return o3::Xlimit + 1.0;
@@ -96,9 +92,8 @@ double find_a(double a, double* x, int Nd_poi, const search_end& end) {
   return a_hi;
 }
 
-double xo_xnd_change(int stage, double /*a*/, const int* counter,
-                     const double* values, const double* /*scratch*/,
-                     const int* /*Nd_poi*/) {
+double xo_xnd_change(int stage, double /*a*/, const int* counter, const double* values,
+                     const double* /*scratch*/, const int* /*Nd_poi*/) {
   return stage == 1 ? values[*counter] : 0.0;
 }
 

@@ -53,8 +53,7 @@ double find_a(double a, double* x, int Nd_poi, const search_end& end);
 
 // Marker at fixed stages of the search and the corrections (stage codes 2 to
 // 6); returns values[*counter] for stage code 1, else 0, and changes nothing.
-double xo_xnd_change(int stage, double a, const int* counter,
-                     const double* values, const double* scratch,
-                     const int* Nd_poi);
+double xo_xnd_change(int stage, double a, const int* counter, const double* values,
+                     const double* scratch, const int* Nd_poi);
 
 }  // namespace o3

@@ -59,25 +59,25 @@ class y_distribution {
     const o3_table* t = table();
     const std::uint64_t w = word(g);
     double y;
-    if (o3_try(t, p.h(), w, &y)) [[likely]] return y;
+    if (o3_try(t, p.h(), w, &y)) [[likely]]
+      return y;
     y = o3_draw_rest(t, p.h(), w, &next<URBG>, &g, &counts_, nullptr);
     if (std::isnan(y)) [[unlikely]] {
       check(p.h());
-      throw generator_error("o3::sampler: a million tries without an accepted point: "
-                            "the generator's words are not random");
+      throw generator_error(
+          "o3::sampler: a million tries without an accepted point: "
+          "the generator's words are not random");
     }
     return y;
   }
 
-  friend bool operator==(const y_distribution& a, const y_distribution& b) {
-    return a.p_ == b.p_;
-  }
+  friend bool operator==(const y_distribution& a, const y_distribution& b) { return a.p_ == b.p_; }
   friend bool operator!=(const y_distribution& a, const y_distribution& b) { return !(a == b); }
 
   // The coupling, to the last bit; read back, the same distribution.
   template <class Char, class Traits>
   friend std::basic_ostream<Char, Traits>& operator<<(std::basic_ostream<Char, Traits>& os,
-                                                       const y_distribution& d) {
+                                                      const y_distribution& d) {
     const auto flags = os.flags();
     const auto precision = os.precision(std::numeric_limits<double>::max_digits10);
     os.flags(std::ios_base::scientific);
@@ -88,7 +88,7 @@ class y_distribution {
   }
   template <class Char, class Traits>
   friend std::basic_istream<Char, Traits>& operator>>(std::basic_istream<Char, Traits>& is,
-                                                       y_distribution& d) {
+                                                      y_distribution& d) {
     double h = 0.0;
     if (is >> h) {
       if (std::isfinite(h)) {

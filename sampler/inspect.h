@@ -38,8 +38,7 @@ double draw_counted(sampler& s, double h, URBG& rng, std::uint64_t* tries) {
 template <class URBG>
 double first_try(const sampler& s, double h, URBG& rng) {
   double y;
-  return o3_try(access::table(s), h, word(rng), &y) ? y
-                                                    : std::numeric_limits<double>::quiet_NaN();
+  return o3_try(access::table(s), h, word(rng), &y) ? y : std::numeric_limits<double>::quiet_NaN();
 }
 
 }  // namespace o3::sampler::detail

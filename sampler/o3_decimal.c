@@ -40,8 +40,7 @@ static void big_mul_add(struct o3_big *b, uint32_t m, uint32_t a) {
 }
 
 static void big_mul_pow10(struct o3_big *b, long k) {
-  static const uint32_t small[9] = {1, 10, 100, 1000, 10000, 100000, 1000000,
-                                    10000000, 100000000};
+  static const uint32_t small[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
   for (; k >= 9; k -= 9) big_mul_add(b, 1000000000u, 0);
   if (k > 0) big_mul_add(b, small[k], 0);
 }

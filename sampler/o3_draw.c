@@ -89,9 +89,8 @@ static double refused(o3_counts *counts) {
 
 uint64_t o3_rng_word(void *rng) { return o3_rng_next((o3_rng *)rng); }
 
-double o3_draw_rest(const o3_table *t, double h, uint64_t word,
-                    uint64_t (*word_of)(void *), void *state, o3_counts *counts,
-                    uint64_t *tries) {
+double o3_draw_rest(const o3_table *t, double h, uint64_t word, uint64_t (*word_of)(void *),
+                    void *state, o3_counts *counts, uint64_t *tries) {
   struct o3_source s;
   double y;
   if (t == NULL) return O3_NAN;
@@ -172,8 +171,8 @@ static const struct o3_fast o3_nowhere[2] = {{0.0, 0.0}, {-HUGE_VAL, 0.0}};
 /* A batch from the tables, as o3tables 0.1 drew it: the first words of all,
    every record's address, fetched together, then every first try without a
    branch that a miss could mispredict, then the misses finished in turn. */
-static void tables_batch(const o3_table *t, size_t b, const double *h, double *y,
-                         o3_rng *rng, o3_counts *counts) {
+static void tables_batch(const o3_table *t, size_t b, const double *h, double *y, o3_rng *rng,
+                         o3_counts *counts) {
   const struct o3_fast *f[O3_BATCH];
   uint64_t word[O3_BATCH];
   size_t missed[O3_BATCH];
@@ -193,7 +192,7 @@ static void tables_batch(const o3_table *t, size_t b, const double *h, double *y
     const double at = f[i]->left + (double)((word[i] >> 11) * t->nd & O3_LOW53) * f[i]->scale;
     y[i] = h[i] < 0.0 ? -at : at;
     missed[misses] = i;
-    misses += (size_t)!(at < f[i][1].left && word[i] != 0);
+    misses += (size_t) !(at < f[i][1].left && word[i] != 0);
   }
   for (i = 0; i < misses; ++i) {
     const size_t at = missed[i];
@@ -228,8 +227,7 @@ void o3_draw_many(o3_table *t, size_t n, const double *h, double *y, o3_rng *rng
   draw_many(t, n, h, y, rng, t != NULL ? &t->counts : NULL);
 }
 
-void o3_stream_draw_many(const o3_table *t, size_t n, const double *h, double *y,
-                         o3_stream *s) {
+void o3_stream_draw_many(const o3_table *t, size_t n, const double *h, double *y, o3_stream *s) {
   draw_many(t, n, h, y, &s->rng, &s->counts);
 }
 

@@ -54,8 +54,7 @@ double o3_uniform_draw(double a, uint64_t word, struct o3_source *s) {
     if (low + 0x1p-11 <= 1.0 - z) return 2.0 * u - 1.0;
     if (low >= above) continue;
     v = low + o3_unit(o3_next(s)) * 0x1p-11;
-    if (v < 1.0 - z + z * z * (0.5 - z / 6.0) - O3_SERIES_MARGIN ||
-        (v < above && v < exp(-z))) {
+    if (v < 1.0 - z + z * z * (0.5 - z / 6.0) - O3_SERIES_MARGIN || (v < above && v < exp(-z))) {
       return 2.0 * u - 1.0;
     }
   }

@@ -32,8 +32,7 @@
 #define O3_HEAD_IN_FORTRAN "--> b. in FORTRAN: replace everywhere  \n"
 #define O3_PARAMETER "PARAMETER(Nd_poi=%d,N_hist=%d,N_O_m=%d)\n"
 
-#define O3_COPY_SNIPPET \
-  "----> 2. copy these lines at the beginning of the subroutine FA_O3 --\n"
+#define O3_COPY_SNIPPET "----> 2. copy these lines at the beginning of the subroutine FA_O3 --\n"
 #define O3_SNIPPET_IN_C "--> a. In C \n"
 #define O3_C_ELSE "else "
 #define O3_C_LOOKUP "if(h<%f ) j=%d+(int)(h/%f);\n"

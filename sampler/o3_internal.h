@@ -19,7 +19,7 @@
 #define O3_NAN ((double)NAN)
 #define O3_INFINITY HUGE_VAL
 
-#define O3_READ_BUFFER 65536   /* bytes the reader takes from the file at a time */
+#define O3_READ_BUFFER 65536 /* bytes the reader takes from the file at a time */
 
 /* A lookup line: couplings below bound (and not below the bound before)
    go to map index base + (int)(h / step). */
@@ -38,13 +38,13 @@ struct o3_file {
   struct o3_lookup lookup[O3_MAX_LOOKUP_LINES];
   long lookup_line; /* of the first C lookup line */
   int entries;
-  long map_line;   /* of the first map entry */
-  int32_t *map_j;  /* map index of entry e */
-  int32_t *map_g;  /* its histogram */
-  int histograms;  /* records read so far */
+  long map_line;  /* of the first map entry */
+  int32_t *map_j; /* map index of entry e */
+  int32_t *map_g; /* its histogram */
+  int histograms; /* records read so far */
   long *record_line;
   double *coupling, *loss, *area;
-  double *x;       /* Nd_poi + 1 points per histogram */
+  double *x; /* Nd_poi + 1 points per histogram */
 };
 
 /* A piece as the tries after the first need it. Heights are fractions of
@@ -67,14 +67,14 @@ struct o3_piece {
 struct o3_private {
   int engine;
   struct o3_file file;
-  double *lower;   /* smallest coupling each histogram serves */
-  double *upper;   /* first coupling above it routed elsewhere */
+  double *lower; /* smallest coupling each histogram serves */
+  double *upper; /* first coupling above it routed elsewhere */
   struct o3_route *routes;
   int64_t first_cell; /* map index of cells[0] */
   struct o3_cell *cells;
   struct o3_fast *fast;
   struct o3_piece *pieces;
-  double surplus;  /* the least box / density - 1 */
+  double surplus; /* the least box / density - 1 */
   int surplus_g, surplus_k;
 };
 
@@ -108,8 +108,7 @@ extern "C" {
 
 /* Fills *e: status, line and "<path>: line <n>: <what>" (no line part for
    line 0), with the path's unprintable bytes escaped. Returns 0. */
-int o3_fail(o3_error *e, int status, const char *path, long line,
-            const char *what);
+int o3_fail(o3_error *e, int status, const char *path, long line, const char *what);
 
 /* The decimal number of `length` bytes at s (an optional sign, digits with
    at most one '.', an optional exponent) as strtod reads it in the "C"
@@ -157,8 +156,7 @@ double o3_uniform_draw(double a, uint64_t word, struct o3_source *s);
 /* Below the density, as a fraction of the box height, for coupling h with
    up - h = to_top, at offset t into piece q: the tangent in h at up of its
    value at the piece's left end, times exp(h t) >= 1 + h t + (h t)^2 / 2. */
-static inline double o3_bound_below(const struct o3_piece *q, double h,
-                                    double to_top, double t) {
+static inline double o3_bound_below(const struct o3_piece *q, double h, double to_top, double t) {
   const double ht = h * t;
   return q->squeeze * (1.0 + to_top * q->depth) * (1.0 + ht * (1.0 + 0.5 * ht));
 }
@@ -166,8 +164,7 @@ static inline double o3_bound_below(const struct o3_piece *q, double h,
 /* Above it for h - lo = from_bottom: the chord in h of its value at the left
    end, times the chord in t of exp(h t) with its slope's chord in h. Not a
    number where a bound would overflow: then it decides nothing. */
-static inline double o3_bound_above(const struct o3_piece *q, double from_bottom,
-                                    double t) {
+static inline double o3_bound_above(const struct o3_piece *q, double from_bottom, double t) {
   return (q->chord + from_bottom * q->chord_change) *
          (1.0 + t * (q->rise + from_bottom * q->rise_change));
 }

@@ -72,7 +72,8 @@ o3_table *o3_open_engine(const char *path, int engine, o3_error *error) {
     return NULL;
   }
   if (engine == O3_ENGINE_EXPONENTIAL && path != NULL) {
-    o3_fail(error, O3_BAD_ENGINE, path, 0, "the exponential engine reads no table: "
+    o3_fail(error, O3_BAD_ENGINE, path, 0,
+            "the exponential engine reads no table: "
             "open it with no file name");
     return NULL;
   }

@@ -49,8 +49,7 @@ static size_t put_path(char *out, size_t room, const char *path) {
   return n;
 }
 
-int o3_fail(o3_error *e, int status, const char *path, long line,
-            const char *what) {
+int o3_fail(o3_error *e, int status, const char *path, long line, const char *what) {
   size_t n;
   if (e == NULL) return 0;
   e->status = status;
@@ -71,7 +70,7 @@ struct lines {
   FILE *in;
   const char *path;
   o3_error *e;
-  long number;            /* of the line in text */
+  long number; /* of the line in text */
   char text[O3_MAX_LINE + 1];
   size_t length;
   char buffer[O3_READ_BUFFER];
@@ -112,8 +111,10 @@ static int next_line(struct lines *l, const char *form) {
       if (l->length == 0) {
         snprintf(what, sizeof what, "the file ends; expected %s", expected);
       } else {
-        snprintf(what, sizeof what, "the file ends inside this line, which has "
-                 "no line end; expected %s", expected);
+        snprintf(what, sizeof what,
+                 "the file ends inside this line, which has "
+                 "no line end; expected %s",
+                 expected);
       }
       return o3_fail(l->e, O3_REFUSED, l->path, l->number, what);
     }
@@ -122,8 +123,7 @@ static int next_line(struct lines *l, const char *form) {
     n = newline != NULL ? (size_t)(newline - start) : l->end - l->at;
     if (l->length + n > O3_MAX_LINE) {
       describe(form, expected, sizeof expected);
-      snprintf(what, sizeof what, "longer than %d bytes; expected %s",
-               O3_MAX_LINE, expected);
+      snprintf(what, sizeof what, "longer than %d bytes; expected %s", O3_MAX_LINE, expected);
       return o3_fail(l->e, O3_REFUSED, l->path, l->number, what);
     }
     memcpy(l->text + l->length, start, n);
@@ -136,8 +136,7 @@ static int next_line(struct lines *l, const char *form) {
   }
   l->text[l->length] = '\0';
   if (strlen(l->text) != l->length) {
-    return o3_fail(l->e, O3_REFUSED, l->path, l->number,
-                   "a NUL byte: this is not a text file");
+    return o3_fail(l->e, O3_REFUSED, l->path, l->number, "a NUL byte: this is not a text file");
   }
   return 1;
 }
@@ -269,9 +268,7 @@ static int refuse(struct lines *l, const char *what) {
 }
 
 /* An integer read as a real, which holds it exactly in this range. */
-static int in_range(double v, double low, double high) {
-  return v >= low && v <= high;
-}
+static int in_range(double v, double low, double high) { return v >= low && v <= high; }
 
 /* ------------------------------------------------------------------------ */
 /* Growing arrays: memory follows what the file has shown, never the counts
@@ -302,14 +299,10 @@ static int read_header(struct lines *l, struct o3_file *f) {
   if (!(f->h0 >= 0.0)) return refuse(l, "H0 must be at least 0");
   if (!(f->h_max > f->h0)) return refuse(l, "H_max must be above H0");
   if (!(f->losses > 0.0)) return refuse(l, "the losses must be above 0");
-  if (!expect(l, O3_RULE, NULL) ||
-      !expect(l, O3_COPY_HEAD, NULL) ||
-      !expect(l, O3_HEAD_IN_C, NULL) ||
-      !expect(l, O3_DEFINE_ND_POI, &v[0]) ||
-      !expect(l, O3_DEFINE_N_HISTOGRAM, &v[1]) ||
-      !expect(l, O3_DEFINE_N_H_MAX, &v[2]) ||
-      !expect(l, O3_DASH, NULL) ||
-      !expect(l, O3_HEAD_IN_FORTRAN, NULL) ||
+  if (!expect(l, O3_RULE, NULL) || !expect(l, O3_COPY_HEAD, NULL) ||
+      !expect(l, O3_HEAD_IN_C, NULL) || !expect(l, O3_DEFINE_ND_POI, &v[0]) ||
+      !expect(l, O3_DEFINE_N_HISTOGRAM, &v[1]) || !expect(l, O3_DEFINE_N_H_MAX, &v[2]) ||
+      !expect(l, O3_DASH, NULL) || !expect(l, O3_HEAD_IN_FORTRAN, NULL) ||
       !expect(l, O3_PARAMETER, w)) {
     return 0;
   }
@@ -337,8 +330,7 @@ static int read_header(struct lines *l, struct o3_file *f) {
 static int read_lookup(struct lines *l, struct o3_file *f) {
   double v[3];
   int k;
-  if (!expect(l, O3_COPY_SNIPPET, NULL) ||
-      !expect(l, O3_SNIPPET_IN_C, NULL)) {
+  if (!expect(l, O3_COPY_SNIPPET, NULL) || !expect(l, O3_SNIPPET_IN_C, NULL)) {
     return 0;
   }
   f->lookup_line = l->number + 1;

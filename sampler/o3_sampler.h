@@ -36,7 +36,7 @@ enum {
   O3_CANNOT_READ = 1, /* the path is not a readable regular file */
   O3_REFUSED = 2,     /* the file is not a sound table: the message says where */
   O3_NO_MEMORY = 3,
-  O3_BAD_ENGINE = 4   /* an engine o3_open_engine does not know, or a file it cannot take */
+  O3_BAD_ENGINE = 4 /* an engine o3_open_engine does not know, or a file it cannot take */
 };
 
 /* How draws are made; every engine draws exactly, they differ in speed and
@@ -163,8 +163,7 @@ O3_INLINE double o3_stream_draw(const o3_table *t, double h, o3_stream *s);
    may be h itself, the draws replacing the couplings; otherwise the two
    must not overlap. */
 #define O3_BATCH 64
-void o3_stream_draw_many(const o3_table *t, size_t n, const double *h, double *y,
-                         o3_stream *s);
+void o3_stream_draw_many(const o3_table *t, size_t n, const double *h, double *y, o3_stream *s);
 
 /* The draws of one thread at a time, counted in the table: o3_draw(t, h,
    rng) is o3_stream_draw with rng's words and t's counts, o3_draw_many
@@ -176,12 +175,10 @@ void o3_draw_many(o3_table *t, size_t n, const double *h, double *y, o3_rng *rng
    the others take a second, whose trunc(u * 2^11) fills the low 11 bits
    they read too. A u outside [0, 1) is taken to the nearest end of it, so
    it never leads outside the tables; a NaN u makes the draw NaN, counted. */
-double o3_draw_uniform(o3_table *t, double h, double (*uniform)(void *state),
-                       void *state);
+double o3_draw_uniform(o3_table *t, double h, double (*uniform)(void *state), void *state);
 
 /* The same draw from any source of 64-bit words, counted in the table. */
-double o3_draw_words(o3_table *t, double h, uint64_t (*word)(void *state),
-                     void *state);
+double o3_draw_words(o3_table *t, double h, uint64_t (*word)(void *state), void *state);
 
 /* o3_draw and o3_stream_draw as functions the linker sees, for languages
    that call C but cannot inline it (the Fortran module). */
@@ -199,7 +196,7 @@ uint64_t o3_error_count(const o3_table *t);
 
 double o3_h0(const o3_table *t);
 double o3_h_max(const o3_table *t);
-double o3_losses(const o3_table *t); /* percent, from the first line */
+double o3_losses(const o3_table *t);            /* percent, from the first line */
 int o3_pieces_per_histogram(const o3_table *t); /* Nd_poi */
 int o3_histogram_count(const o3_table *t);
 int o3_map_entry_count(const o3_table *t);
@@ -246,13 +243,13 @@ extern const struct o3_layer o3_layers[O3_LAYERS];
    drawn again, below r / 2 it folds: couplings where the draw changes. */
 extern const double o3_tail_start;
 
-struct o3_route {  /* couplings below bound go to cell offset + (int)(h / step) */
-  double bound;    /* NaN for the last lookup line: never passed */
-  double inverse;  /* 1 / step */
+struct o3_route { /* couplings below bound go to cell offset + (int)(h / step) */
+  double bound;   /* NaN for the last lookup line: never passed */
+  double inverse; /* 1 / step */
   int64_t offset;
 };
-struct o3_cell {   /* a cell of the map and the first record of its histogram */
-  double start;    /* its first coupling; after the last cell, infinity */
+struct o3_cell { /* a cell of the map and the first record of its histogram */
+  double start;  /* its first coupling; after the last cell, infinity */
   int32_t histogram;
   uint32_t first_record;
 };
@@ -403,9 +400,8 @@ O3_INLINE int o3_try(const o3_table *t, double h, uint64_t word, double *y) {
    accept: further words from word_of(state), counts in *counts; the tries
    the tables made after the first are added to *tries when it is not
    NULL. NaN for a NULL table. */
-double o3_draw_rest(const o3_table *t, double h, uint64_t word,
-                    uint64_t (*word_of)(void *state), void *state, o3_counts *counts,
-                    uint64_t *tries);
+double o3_draw_rest(const o3_table *t, double h, uint64_t word, uint64_t (*word_of)(void *state),
+                    void *state, o3_counts *counts, uint64_t *tries);
 
 /* The word source of an o3_rng, for o3_draw_rest. */
 uint64_t o3_rng_word(void *rng);
@@ -415,8 +411,7 @@ uint64_t o3_rng_word(void *rng);
    it (a loop of further tries here cost a heat-bath sweep more than the
    calls it saved); the rest with a copy of the generator, so that its
    state can stay in registers between draws. */
-O3_INLINE double o3_draw_in(const o3_table *t, double h, o3_rng *rng,
-                           o3_counts *counts) {
+O3_INLINE double o3_draw_in(const o3_table *t, double h, o3_rng *rng, o3_counts *counts) {
   if (O3_LIKELY(t != NULL)) {
     const uint64_t word = o3_rng_next(rng);
     double y;

@@ -111,9 +111,10 @@ static int check_lookup(const char *path, const struct o3_file *f, o3_error *e) 
       return o3_fail(e, O3_REFUSED, path, line, "the cells of this lookup line do not fit an int");
     }
     if (k + 1 < f->lookups && !(cell_of(f, p->bound) > cell_of(f, high))) {
-      snprintf(what, sizeof what, "the cells must increase across the bound %s: "
-               "cell %lld below it, %lld at it", exact(a, p->bound),
-               (long long)cell_of(f, high), (long long)cell_of(f, p->bound));
+      snprintf(what, sizeof what,
+               "the cells must increase across the bound %s: "
+               "cell %lld below it, %lld at it",
+               exact(a, p->bound), (long long)cell_of(f, high), (long long)cell_of(f, p->bound));
       return o3_fail(e, O3_REFUSED, path, line + 1, what);
     }
   }
@@ -139,29 +140,35 @@ static int check_map_cells(const char *path, const struct o3_file *f, o3_error *
   int i;
   if (n == 0) return o3_fail(e, O3_REFUSED, path, f->map_line - 1, "the map has no entries");
   if (f->map_j[0] > first) {
-    snprintf(what, sizeof what, "the map starts at cell %ld, after cell %lld of "
-             "H0 = %s: no entry serves H0", (long)f->map_j[0], (long long)first,
-             exact(a, f->h0));
+    snprintf(what, sizeof what,
+             "the map starts at cell %ld, after cell %lld of "
+             "H0 = %s: no entry serves H0",
+             (long)f->map_j[0], (long long)first, exact(a, f->h0));
     return o3_fail(e, O3_REFUSED, path, f->map_line, what);
   }
   for (i = 1; i < n; ++i) {
     const int64_t from = (int64_t)f->map_j[i - 1] + 1;
     const int64_t to = (int64_t)f->map_j[i] - 1;
     if (from <= to && (to - from >= O3_MOST_MISSING || !at_lookup_bound(f, from, to))) {
-      snprintf(what, sizeof what, "cells %lld to %lld have no map entry and are not "
+      snprintf(what, sizeof what,
+               "cells %lld to %lld have no map entry and are not "
                "a cell or two at a lookup bound: a map line is missing",
                (long long)from, (long long)to);
       return o3_fail(e, O3_REFUSED, path, f->map_line + i, what);
     }
   }
   if (f->map_j[n - 1] > last) {
-    snprintf(what, sizeof what, "the map goes on to cell %ld, past cell %lld of the "
-             "couplings below H_max", (long)f->map_j[n - 1], (long long)last);
+    snprintf(what, sizeof what,
+             "the map goes on to cell %ld, past cell %lld of the "
+             "couplings below H_max",
+             (long)f->map_j[n - 1], (long long)last);
     return o3_fail(e, O3_REFUSED, path, f->map_line + n - 1, what);
   }
   if (last - f->map_j[n - 1] > O3_MOST_MISSING) {
-    snprintf(what, sizeof what, "the map ends at cell %ld, but the lookup lines "
-             "reach cell %lld below H_max", (long)f->map_j[n - 1], (long long)last);
+    snprintf(what, sizeof what,
+             "the map ends at cell %ld, but the lookup lines "
+             "reach cell %lld below H_max",
+             (long)f->map_j[n - 1], (long long)last);
     return o3_fail(e, O3_REFUSED, path, f->map_line + n, what);
   }
   return 1;
@@ -184,8 +191,8 @@ static int check_record(const char *path, const struct o3_file *f, int g, o3_err
   if (x[0] != -1.0) return o3_fail(e, O3_REFUSED, path, line + 1, "the first point must be -1");
   for (k = 1; k <= f->nd; ++k) {
     if (!(x[k] > x[k - 1])) {
-      snprintf(what, sizeof what, "point %d (%s) must be above point %d (%s)", k,
-               exact(a, x[k]), k - 1, exact(b, x[k - 1]));
+      snprintf(what, sizeof what, "point %d (%s) must be above point %d (%s)", k, exact(a, x[k]),
+               k - 1, exact(b, x[k - 1]));
       return o3_fail(e, O3_REFUSED, path, line + 1 + k, what);
     }
   }
@@ -198,7 +205,8 @@ static int check_record(const char *path, const struct o3_file *f, int g, o3_err
   }
   ratio = (double)f->nd * area / integral(H) / (1.0 + f->loss[g] / 100.0);
   if (!(fabs(ratio - 1.0) <= O3_AREA_AGREEMENT)) {
-    snprintf(what, sizeof what, "the box area %s does not agree with the loss: "
+    snprintf(what, sizeof what,
+             "the box area %s does not agree with the loss: "
              "Nd_poi boxes are %.9g times the integral of the density, not 1 + loss/100",
              exact(a, area), ratio * (1.0 + f->loss[g] / 100.0));
     return o3_fail(e, O3_REFUSED, path, line, what);
@@ -221,13 +229,13 @@ static int set_served(const char *path, struct o3_private *p, o3_error *e) {
     p->upper[g] = -1.0;
   }
   for (i = 0; i < f->entries; ++i) {
-    const double end = i + 1 < f->entries ? o3_first_coupling_from(f, f->map_j[i + 1])
-                                          : f->h_max;
+    const double end = i + 1 < f->entries ? o3_first_coupling_from(f, f->map_j[i + 1]) : f->h_max;
     const double H = f->coupling[f->map_g[i]];
     g = f->map_g[i];
     if (begin < end) {
       if (H - begin > O3_ROUNDING * H) {
-        snprintf(what, sizeof what, "map entry %ld -> histogram %d: the histogram's "
+        snprintf(what, sizeof what,
+                 "map entry %ld -> histogram %d: the histogram's "
                  "coupling %s is above %s, the smallest coupling the entry serves",
                  (long)f->map_j[i], g, exact(a, H), exact(b, begin));
         return o3_fail(e, O3_REFUSED, path, f->map_line + i, what);
@@ -261,7 +269,8 @@ static int check_envelope(const char *path, struct o3_private *p, int g, o3_erro
     const double top = fmax(exp(h * (x[k] - 1.0)), exp(h * (x[k + 1] - 1.0)));
     double surplus;
     if (!(area >= width * top)) {
-      snprintf(what, sizeof what, "histogram %d, piece %d [%s, %s]: the box height "
+      snprintf(what, sizeof what,
+               "histogram %d, piece %d [%s, %s]: the box height "
                "%.17g is below %.17g, the density's maximum on the piece at h = %s",
                g, k, exact(a, x[k]), exact(b, x[k + 1]), area / width, top, exact(c, h));
       return o3_fail(e, O3_REFUSED, path, f->record_line[g], what);
@@ -274,9 +283,10 @@ static int check_envelope(const char *path, struct o3_private *p, int g, o3_erro
     }
   }
   if (!(tries <= O3_MOST_TRIES)) {
-    snprintf(what, sizeof what, "histogram %d: its boxes hold %.3g times the density's "
-             "integral at h = %s, more than %g", g, tries, exact(a, p->upper[g]),
-             O3_MOST_TRIES);
+    snprintf(what, sizeof what,
+             "histogram %d: its boxes hold %.3g times the density's "
+             "integral at h = %s, more than %g",
+             g, tries, exact(a, p->upper[g]), O3_MOST_TRIES);
     return o3_fail(e, O3_REFUSED, path, f->record_line[g], what);
   }
   return 1;

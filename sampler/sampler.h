@@ -51,8 +51,7 @@ class generator_error : public std::runtime_error {
 template <class URBG>
 std::uint64_t word(URBG& g) {
   using result = typename URBG::result_type;
-  if constexpr (URBG::min() == 0 &&
-                URBG::max() == std::numeric_limits<std::uint64_t>::max()) {
+  if constexpr (URBG::min() == 0 && URBG::max() == std::numeric_limits<std::uint64_t>::max()) {
     return static_cast<std::uint64_t>(g());
   } else if constexpr (URBG::min() == 0 &&
                        URBG::max() == std::numeric_limits<std::uint32_t>::max()) {
@@ -143,11 +142,11 @@ class sampler {
   // coupling_error for h not finite, generator_error for words that are not
   // random, std::logic_error from a sampler moved from.
   template <class URBG>
-    requires(!std::same_as<URBG, stream>)
-  double draw(double h, URBG& rng) {
+  requires(!std::same_as<URBG, stream>) double draw(double h, URBG& rng) {
     const std::uint64_t w = word(rng);
     double y;
-    if (o3_try(table(), h, w, &y)) [[likely]] return y;
+    if (o3_try(table(), h, w, &y)) [[likely]]
+      return y;
     return rest(h, w, rng, &table_->counts, nullptr);
   }
 
@@ -155,7 +154,8 @@ class sampler {
   // number of threads may draw at once, each from its own stream.
   double draw(double h, stream& s) const {
     const double y = o3_stream_draw(table(), h, s.state());
-    if (std::isnan(y)) [[unlikely]] refuse(h);
+    if (std::isnan(y)) [[unlikely]]
+      refuse(h);
     return y;
   }
 
@@ -255,7 +255,8 @@ class sampler {
     } else {
       y = o3_draw_rest(table_, h, w, &next_word<URBG>, &rng, counts, tries);
     }
-    if (std::isnan(y)) [[unlikely]] refuse(h);
+    if (std::isnan(y)) [[unlikely]]
+      refuse(h);
     return y;
   }
 
@@ -264,21 +265,24 @@ class sampler {
       throw coupling_error("o3::sampler: the coupling " + std::to_string(h) +
                            " is not a finite number");
     }
-    throw generator_error("o3::sampler: a million tries without an accepted point: "
-                          "the generator's words are not random");
+    throw generator_error(
+        "o3::sampler: a million tries without an accepted point: "
+        "the generator's words are not random");
   }
 
   void check_many(std::span<const double> h, std::span<double> y) const {
     if (y.size() < h.size()) throw std::length_error("o3::sampler: fewer y than h");
     table();  // throws for a sampler moved from, before any draw
     for (const double c : h) {
-      if (!std::isfinite(c)) [[unlikely]] refuse(c);
+      if (!std::isfinite(c)) [[unlikely]]
+        refuse(c);
     }
   }
 
   static void refuse_any(std::span<const double> y) {
     for (const double v : y) {
-      if (std::isnan(v)) [[unlikely]] refuse(0.0);
+      if (std::isnan(v)) [[unlikely]]
+        refuse(0.0);
     }
   }
 

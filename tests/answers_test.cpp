@@ -10,16 +10,31 @@
 namespace {
 
 TEST(Answers, TokensAreWholeFiniteRealsOrDecimalIntegers) {
-  const struct { const char* token; bool real_ok; double real; bool int_ok; long long integer; }
-      rows[] = {{"10", true, 10, true, 10}, {"-0", true, 0, true, 0}, {"+1", true, 1, true, 1},
-                {"-3", true, -3, true, -3}, {"007", true, 7, true, 7},  // not octal
-                {"1e-3", true, 0.001, false, 0}, {"0x1p3", true, 8, false, 0},
-                {"1.0", true, 1, false, 0}, {"1e0", true, 1, false, 0},
-                {"99999999999999999999", true, 1e20, true, LLONG_MAX},  // clamped
-                {"", false, 0, false, 0}, {"+", false, 0, false, 0}, {"abc", false, 0, false, 0},
-                {"10abc", false, 0, false, 0}, {" 1", false, 0, false, 0},
-                {"nan", false, 0, false, 0}, {"inf", false, 0, false, 0},
-                {"-inf", false, 0, false, 0}, {"1e400", false, 0, false, 0}};  // overflow
+  const struct {
+    const char* token;
+    bool real_ok;
+    double real;
+    bool int_ok;
+    long long integer;
+  } rows[] = {{"10", true, 10, true, 10},
+              {"-0", true, 0, true, 0},
+              {"+1", true, 1, true, 1},
+              {"-3", true, -3, true, -3},
+              {"007", true, 7, true, 7},  // not octal
+              {"1e-3", true, 0.001, false, 0},
+              {"0x1p3", true, 8, false, 0},
+              {"1.0", true, 1, false, 0},
+              {"1e0", true, 1, false, 0},
+              {"99999999999999999999", true, 1e20, true, LLONG_MAX},  // clamped
+              {"", false, 0, false, 0},
+              {"+", false, 0, false, 0},
+              {"abc", false, 0, false, 0},
+              {"10abc", false, 0, false, 0},
+              {" 1", false, 0, false, 0},
+              {"nan", false, 0, false, 0},
+              {"inf", false, 0, false, 0},
+              {"-inf", false, 0, false, 0},
+              {"1e400", false, 0, false, 0}};  // overflow
   for (const auto& r : rows) {
     SCOPED_TRACE(r.token);
     double v = -7.5;
@@ -38,10 +53,18 @@ TEST(Answers, RealsAreReadTheSameInALocaleWithAnotherDecimalPoint) {
   if (!locale.set()) {
     GTEST_SKIP() << o3test::long_point_locale << " is not installed and localedef cannot make it";
   }
-  const struct { const char* token; bool ok; double value; } rows[] = {
-      {"0.5", true, 0.5}, {"-1.25e2", true, -125}, {"0x1p-2", true, 0.25},
-      {"1e-400", true, 0.0},  // an underflow, as strtod gives it
-      {"0,5", false, 0}, {"0\xd9\xab" "5", false, 0}};
+  const struct {
+    const char* token;
+    bool ok;
+    double value;
+  } rows[] = {{"0.5", true, 0.5},
+              {"-1.25e2", true, -125},
+              {"0x1p-2", true, 0.25},
+              {"1e-400", true, 0.0},  // an underflow, as strtod gives it
+              {"0,5", false, 0},
+              {"0\xd9\xab"
+               "5",
+               false, 0}};
   for (const auto& r : rows) {
     SCOPED_TRACE(r.token);
     double v = -7.5;
@@ -80,7 +103,7 @@ TEST(AnswersDeathTest, SourceTakesEachPresetOnceThenTheStream) {
   EXPECT_TRUE(source.read_real_or_exit(question::h_max, &v) && v == 7);
   EXPECT_TRUE(source.read_real_or_exit(question::h_max, &v) && v == 5);  // the preset is used up
   EXPECT_FALSE(source.read_real_or_exit(question::h_max, &v));           // "x" from the stream
-  source.refuse_or_exit("");  // asked again: no exit
+  source.refuse_or_exit("");                                             // asked again: no exit
   EXPECT_FALSE(source.read_real_or_exit(question::losses, &v));          // the preset
   // The option, its value escaped and the reason, for a job whose stdout is a log.
   EXPECT_EXIT(source.refuse_or_exit("!!! The loss must be a finite number\n"),

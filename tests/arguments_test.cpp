@@ -73,8 +73,8 @@ TEST(Arguments, FlagsValuesHelpAndAFileOrTheFirstFault) {
     std::string line;
     for (const char* a : r.args) line += std::string(a) + " ";
     SCOPED_TRACE(line);
-    const o3::arguments a = o3::parse_arguments(
-        static_cast<int>(r.args.size()), r.args.data(), {options, r.takes_file, subcommands});
+    const o3::arguments a = o3::parse_arguments(static_cast<int>(r.args.size()), r.args.data(),
+                                                {options, r.takes_file, subcommands});
     EXPECT_EQ(a.error, r.error);
     EXPECT_EQ(found(a), r.error.empty() ? r.found : "");
   }

@@ -70,7 +70,8 @@ class CheckTool : public testing::Test {
 };
 
 TEST_F(CheckTool, PassesTheToolsOwnTableAndDrawsItsPicture) {
-  const tool_run& r = run({"check", "--draws", "20000", "--seed", "5", "--svg", "p.svg", "--at", "3"});
+  const tool_run& r =
+      run({"check", "--draws", "20000", "--seed", "5", "--svg", "p.svg", "--at", "3"});
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("seed 5"), std::string::npos);
   EXPECT_NE(r.out.find("O3.res: passes every check"), std::string::npos) << r.out;
@@ -96,10 +97,10 @@ TEST_F(CheckTool, TestsEachEngineFromZeroToTenThousand) {
     const tool_run& r = run({"check", "--engine", c.engine, "--draws", "100000"});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_NE(r.out.find(std::string("statistics of the ") + c.engine + " engine, from 0 to 1e4"),
-              std::string::npos) << r.out;
+              std::string::npos)
+        << r.out;
     for (const char* h : {"\n  1e-06 ", "\n  0.19999999999999998 ", "\n  0.2 ",
-                          "\n  1.0602174954028412 ", "\n  4.2408699816113655 ",
-                          "\n  10000 "}) {
+                          "\n  1.0602174954028412 ", "\n  4.2408699816113655 ", "\n  10000 "}) {
       EXPECT_NE(r.out.find(h), std::string::npos) << h << r.out;
     }
     EXPECT_NE(r.out.find(", 0 failed: ok\nO3.res: passes every check\n"), std::string::npos)
@@ -121,7 +122,8 @@ TEST_F(CheckTool, SaysHowTheLossesCameOutInItsReportDataAndPicture) {
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("\nlosses: warning: 1 of 77 histograms above the 10 % asked; the "
                        "largest 10.123163 % (histogram 58 at H = 8.44), the mean 2.93 %\n"),
-            std::string::npos) << r.out;
+            std::string::npos)
+      << r.out;
   EXPECT_NE(r.out.find("data: d.dat, 77 histograms and 20 test couplings"), std::string::npos);
   // Two blocks of twelve columns: the histograms, their statistics nan, and
   // the test couplings.
@@ -196,16 +198,17 @@ TEST_F(CheckTool, RejectsDamagedTablesNamingTheFault) {
     const char* named;
   } cases[] = {
       // Histogram 5's area cut by 10 %, its loss left as it was.
-      {"area lowered", [](auto& l) {
+      {"area lowered",
+       [](auto& l) {
          std::string& r = l[line_of("5", 5)];
          const std::size_t at = r.rfind(' ') + 1;
          char area[32];
          std::snprintf(area, sizeof area, "%.16e", 0.9 * std::stod(r.substr(at)));
          r = r.substr(0, at) + area;
-       }, "does not agree with the loss"},
-      {"points swapped", [](auto& l) {
-         std::swap(l[line_of("3", 5) + 10], l[line_of("3", 5) + 11]);
-       }, "point 10 ("},
+       },
+       "does not agree with the loss"},
+      {"points swapped",
+       [](auto& l) { std::swap(l[line_of("3", 5) + 10], l[line_of("3", 5) + 11]); }, "point 10 ("},
       // Cell 10 starts at 0.4; histogram 12 is at 0.64.
       {"entry to a larger coupling", [](auto& l) { l[line_of("10", 2)] = "10 12"; },
        "map entry 10 -> histogram 12"},
@@ -253,7 +256,10 @@ TEST_F(CheckTool, DrawsThePictureOnlyInsideTheTable) {
 // next to the top of the range: every run finishes, and its table passes.
 TEST(LargeCouplings, RunsFinishAndTheirTablesPass) {
   tool_run t;
-  const struct { const char* answers; const char* header; } runs[] = {
+  const struct {
+    const char* answers;
+    const char* header;
+  } runs[] = {
       {"0 3200 10 1", "-> O(3) with H0=0.000000 -> H_max=3200.000000 and loss=10.000000%"},
       {"0 3200 50 1", "-> O(3) with H0=0.000000 -> H_max=3200.000000 and loss=50.000000%"},
       {"0 3200 20 1", "-> O(3) with H0=0.000000 -> H_max=3200.000000 and loss=20.000000%"},

@@ -30,11 +30,13 @@ TEST(Statistics, ExactLaw) {
   const struct {
     double h, y, F;  // F from the closed form: 1 / (1 + e) at h = 1, y = 0
   } cases[] = {
-      {0.0, 0.0, 0.5},        {0.0, -1.0, 0.0},
+      {0.0, 0.0, 0.5},
+      {0.0, -1.0, 0.0},
       {1.0, 0.0, 0.2689414213699951},
-      {1e-12, 0.0, 0.5},      // the plain difference would be off by 1e-4 here
+      {1e-12, 0.0, 0.5},                          // the plain difference would be off by 1e-4 here
       {400.0, 1.0 - std::log(2.0) / 400.0, 0.5},  // exp(-800) is nothing
-      {400.0, -1.0, 0.0},     {400.0, 1.0, 1.0},
+      {400.0, -1.0, 0.0},
+      {400.0, 1.0, 1.0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "h = " << c.h << ", y = " << c.y);
@@ -71,10 +73,15 @@ TEST(Statistics, ChiSquareTail) {
     double x;
     int df;
     double tolerance;  // relative
-  } cases[] = {{80.0, 99, 1e-4},  {99.0, 99, 1e-4},    {120.0, 99, 2e-3}, {140.0, 99, 1e-2},
-               {180.0, 99, 0.1},  {200.0, 99, 0.2},
+  } cases[] = {{80.0, 99, 1e-4},
+               {99.0, 99, 1e-4},
+               {120.0, 99, 2e-3},
+               {140.0, 99, 1e-2},
+               {180.0, 99, 0.1},
+               {200.0, 99, 0.2},
                // The median and the upper 1 % point of 100 degrees.
-               {99.334, 100, 1e-4}, {135.807, 100, 1e-2}};
+               {99.334, 100, 1e-4},
+               {135.807, 100, 1e-2}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "x = " << c.x << ", df = " << c.df);
     const double tail = closed_tail(c.x, c.df);
@@ -181,11 +188,10 @@ TEST(Statistics, PassesAtTheLevelAndNotBelowIt) {
                {1.0, std::nextafter(level, 0.0), 20, false},
                {1.6 * level, 1.6 * level, 20, true},  // not 1e-6 / 20
                {0.8 * level, 1.0, 32, true},          // 1e-6 / 64 there
-               {nan, 1.0, 20, false},  // no tries counted
+               {nan, 1.0, 20, false},                 // no tries counted
                {1.0, nan, 20, false}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.chi2_p << ", " << c.acceptance_p << " of "
-                                    << c.couplings);
+    SCOPED_TRACE(testing::Message() << c.chi2_p << ", " << c.acceptance_p << " of " << c.couplings);
     const o3::checker::coupling_result r{0.5, 3, 90.0, c.chi2_p, 0.8, 0.8, c.acceptance_p};
     EXPECT_EQ(o3::checker::passes(r, c.couplings), c.passes);
   }
@@ -209,18 +215,21 @@ TEST(Statistics, FailsAWrongSampler) {
     bool chi2_fails, acceptance_fails;  // false: either way
   } cases[] = {
       {"coupling 0.3 too large",
-       [&](double h, rng_t& g, auto* c) { return draw_counted(right, h + 0.3, g, c); }, true, false},
+       [&](double h, rng_t& g, auto* c) { return draw_counted(right, h + 0.3, g, c); }, true,
+       false},
       {"uniform, with the sampler's acceptance",
        [&](double h, rng_t& g, auto* c) {
          draw_counted(right, h, g, c);
          return 2.0 * u(g) - 1.0;
-       }, true, false},
+       },
+       true, false},
       {"right law by inversion, nothing rejected",
        [&](double h, rng_t& g, auto* c) {
          ++*c;
          const double v = u(g);
          return 1.0 + std::log(v + (1.0 - v) * std::exp(-2.0 * h)) / h;
-       }, false, true},
+       },
+       false, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -255,8 +264,7 @@ class lowered_table {
       f.loss[g] = ((1.0 + f.loss[g] / 100.0) * 0.98 - 1.0) * 100.0;
     }
     EXPECT_EQ(o3_validate(path.c_str(), t_->rest, &e), 0);
-    EXPECT_NE(std::string(e.message).find("histogram 0, piece 0 "), std::string::npos)
-        << e.message;
+    EXPECT_NE(std::string(e.message).find("histogram 0, piece 0 "), std::string::npos) << e.message;
     EXPECT_EQ(o3_prepare(t_), 1);
     o3_set_engine(t_, O3_ENGINE_TABLES);
   }
@@ -285,18 +293,19 @@ TEST(Statistics, FailATableWithBoxesTwoPercentLow) {
     if (o3_from_tables(t, std::fabs(h))) ++*tried;
     return o3_try(t, h, word, &y)
                ? y
-               : o3_draw_rest(t, h, word, [](void* r) { return (*static_cast<rng_t*>(r))(); },
-                              &g, &t->counts, tried);
+               : o3_draw_rest(
+                     t, h, word, [](void* r) { return (*static_cast<rng_t*>(r))(); }, &g,
+                     &t->counts, tried);
   };
   const std::vector<double> h = o3::checker::test_couplings(small(), 20);
   rng_t rng(1);
   for (const double c : h) {
     SCOPED_TRACE(c);
     const int g = o3_histogram_of(t, c);
-    const double expected = o3::checker::density_integral(c) /
-                            (o3_pieces_per_histogram(t) * o3_histogram_area(t, g));
-    const auto r = o3::checker::test_coupling(c, g, expected, o3::checker::options{}.draws,
-                                              rng, draw);
+    const double expected =
+        o3::checker::density_integral(c) / (o3_pieces_per_histogram(t) * o3_histogram_area(t, g));
+    const auto r =
+        o3::checker::test_coupling(c, g, expected, o3::checker::options{}.draws, rng, draw);
     EXPECT_LT(r.acceptance, expected);
     if (c == h.back()) continue;
     EXPECT_FALSE(o3::checker::passes(r, h.size()));
@@ -310,15 +319,14 @@ TEST(Statistics, FailATableWithBoxesTwoPercentLow) {
 // couplings a simulation uses: beyond 100 times max(1, least above 0).
 TEST(Picture, LossAxisIsLogarithmicOnlyForWideRanges) {
   const double none = std::numeric_limits<double>::infinity();  // no coupling above 0
-  const struct { double least, largest; bool logarithmic; } rows[] = {
-      {0.04, 4.2, false},    // [0, 4.16], losses 10: 105 times the least, but linear
-      {0.04, 20.5, false},   // [0, 20]
-      {0.04, 100.0, false},  // exactly 100 times 1
-      {0.04, 100.5, true},
-      {0.04, 3300.0, true},  // [0, 3200]
-      {100.0, 3300.0, false},
-      {5.0, 501.0, true},
-      {none, 0.0, false}};
+  const struct {
+    double least, largest;
+    bool logarithmic;
+  } rows[] = {{0.04, 4.2, false},    // [0, 4.16], losses 10: 105 times the least, but linear
+              {0.04, 20.5, false},   // [0, 20]
+              {0.04, 100.0, false},  // exactly 100 times 1
+              {0.04, 100.5, true},    {0.04, 3300.0, true},  // [0, 3200]
+              {100.0, 3300.0, false}, {5.0, 501.0, true},   {none, 0.0, false}};
   for (const auto& r : rows) {
     SCOPED_TRACE(testing::Message() << r.least << " to " << r.largest);
     EXPECT_EQ(o3::checker::logarithmic_couplings(r.least, r.largest), r.logarithmic);
@@ -339,9 +347,12 @@ TEST(Picture, ShowsTheChiSquareOfItsDrawsAndMarksFarBins) {
   }
   // All 1000 in the last bin: (1000 - 10)^2 / 10 + 99 * 10 = 99000.
   const std::vector<double> piled(1000, 1.0);
-  const struct { const std::vector<double>* drawn; const char* chi2; bool red; } rows[] = {
-      {&even, "0.00 on 99 degrees of freedom, p = 1</text>", false},
-      {&piled, "99000.00 on 99 degrees of freedom, p = 0</text>", true}};
+  const struct {
+    const std::vector<double>* drawn;
+    const char* chi2;
+    bool red;
+  } rows[] = {{&even, "0.00 on 99 degrees of freedom, p = 1</text>", false},
+              {&piled, "99000.00 on 99 degrees of freedom, p = 0</text>", true}};
   for (const auto& r : rows) {
     SCOPED_TRACE(r.chi2);
     std::FILE* f = std::tmpfile();
@@ -352,14 +363,16 @@ TEST(Picture, ShowsTheChiSquareOfItsDrawsAndMarksFarBins) {
     ASSERT_EQ(std::fread(svg.data(), 1, svg.size(), f), svg.size());
     std::fclose(f);
     EXPECT_NE(svg.find("chi-square of these draws on the check's 100 equiprobable bins: " +
-                       std::string(r.chi2)), std::string::npos);
+                       std::string(r.chi2)),
+              std::string::npos);
     // A bar is a line of its own; the legend's red box is followed by its text.
     int red_bars = 0;
     for (const std::string& line : o3test::lines_of(svg)) {
       red_bars += line.starts_with("<rect ") && line.ends_with("fill=\"#c62828\"/>") ? 1 : 0;
     }
     EXPECT_EQ(red_bars > 0, r.red) << red_bars;
-    EXPECT_NE(svg.find("beyond \u00b13 \u03c3: a bin of a sound table by chance"), std::string::npos);
+    EXPECT_NE(svg.find("beyond \u00b13 \u03c3: a bin of a sound table by chance"),
+              std::string::npos);
   }
 }
 

@@ -55,13 +55,26 @@ TEST(Common, EscapedBytesCannotReachTheTerminalRaw) {
 TEST(Common, LinesAreCappedAndStopAtANulByte) {
   using lr = o3::line_reader;
   // Each line read in turn: its status, its text, whether '\n' ended it.
-  struct step { lr::status status; std::string text; bool ended; };
-  const struct { const char* what; std::string text; std::vector<step> steps; } rows[] = {
-      {"the last line without its end", "ab\n\nc",
-       {{lr::line, "ab", true}, {lr::line, "", true}, {lr::line, "c", false}, {lr::end, "", false}}},
-      {"exactly the cap", "abcd\n", {{lr::line, "abcd", true}, {lr::end, "", false}}},
-      {"one byte over", "abcde\n", {{lr::too_long, "abcd", false}}},
-      {"a NUL byte", std::string("ab\n\0b\n", 6), {{lr::line, "ab", true}, {lr::nul_byte, "", false}}}};
+  struct step {
+    lr::status status;
+    std::string text;
+    bool ended;
+  };
+  const struct {
+    const char* what;
+    std::string text;
+    std::vector<step> steps;
+  } rows[] = {{"the last line without its end",
+               "ab\n\nc",
+               {{lr::line, "ab", true},
+                {lr::line, "", true},
+                {lr::line, "c", false},
+                {lr::end, "", false}}},
+              {"exactly the cap", "abcd\n", {{lr::line, "abcd", true}, {lr::end, "", false}}},
+              {"one byte over", "abcde\n", {{lr::too_long, "abcd", false}}},
+              {"a NUL byte",
+               std::string("ab\n\0b\n", 6),
+               {{lr::line, "ab", true}, {lr::nul_byte, "", false}}}};
   for (const auto& r : rows) {
     SCOPED_TRACE(r.what);
     lr lines(std::string_view(r.text), 4);
@@ -188,7 +201,7 @@ TEST(Common, TheRunLockHoldsTheFileAtItsPath) {
       const int fd = open(path.c_str(), O_RDWR);
       const bool there =
           fd >= 0 && syscall(SYS_flock, fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-      _exit(got == o3::lock_outcome::held ? (there ? held_there : held_elsewhere)
+      _exit(got == o3::lock_outcome::held   ? (there ? held_there : held_elsewhere)
             : got == o3::lock_outcome::busy ? busy
                                             : other);
     }
@@ -281,14 +294,20 @@ TEST(CommonDeathTest, ASignalBetweenTheRenamesOfASetActsOnlyOnceAllAreInPlace) {
 // A rename refused after every check allowed it, as a file changed by
 // another process meanwhile makes it: the first file is taken back.
 TEST(Common, ARenameOfASetRefusedAfterTheFirstTakesTheFirstBack) {
-  const struct { const char* what; void (*between)(); int error; std::string left; } rows[] = {
-      {"the second temporary removed", [] { unlink(file_set::second_temporary.c_str()); },
-       o3::temporary_removed, "old a\nold b\n"},
-      // An exchange of names, unlike a rename, would take a directory.
-      {"the second target made a directory", [] {
-         fs::remove(file_set::second_target);
-         fs::create_directory(file_set::second_target);
-       }, EISDIR, "old a\n"}};
+  const struct {
+    const char* what;
+    void (*between)();
+    int error;
+    std::string left;
+  } rows[] = {{"the second temporary removed", [] { unlink(file_set::second_temporary.c_str()); },
+               o3::temporary_removed, "old a\nold b\n"},
+              // An exchange of names, unlike a rename, would take a directory.
+              {"the second target made a directory",
+               [] {
+                 fs::remove(file_set::second_target);
+                 fs::create_directory(file_set::second_target);
+               },
+               EISDIR, "old a\n"}};
   for (const auto& r : rows) {
     SCOPED_TRACE(r.what);
     file_set set;

@@ -27,8 +27,12 @@ double set_limit(int nd, double h = 0.0, double end = 1.0) {
 TEST(Corrections, FactorPullBackAndHeights) {
   o3::testing::run_parameters_guard guard;
   const double w = 1.001 * 0.25;  // a piece this wide gets height exactly 1
-  struct row { const char* what; std::vector<double> x; bool on_end; double h, end, a,
-               factor, f1_0; };
+  struct row {
+    const char* what;
+    std::vector<double> x;
+    bool on_end;
+    double h, end, a, factor, f1_0;
+  };
   // Hand calculations, end 1 and g1 = 1: last piece 0.5 wide; a = 0.6 gives
   // height 1.2 > 1, factor 1.001; a = 0.4 gives 0.8, factor 1.001 / 0.8. A
   // last-but-one point on or past the end moves 3/5 of the way from 0.5: 0.8.
@@ -36,12 +40,24 @@ TEST(Corrections, FactorPullBackAndHeights) {
   const row rows[] = {
       {"last piece above g1", {-1, -0.5, 0, 0.5, 9}, false, 0, 1, 0.6, 1.001, 1.2012},
       {"last piece below g1", {-1, -0.5, 0, 0.5, 9}, false, 0, 1, 0.4, 1.25125, 1.001},
-      {"below g1 at H = 1", {-1, -0.9, -0.6, -0.5, 9}, false, 1, 0, 0.1,
-       5.005 * std::exp(-1.0), 5.005 * std::exp(-1.0)},
+      {"below g1 at H = 1",
+       {-1, -0.9, -0.6, -0.5, 9},
+       false,
+       1,
+       0,
+       0.1,
+       5.005 * std::exp(-1.0),
+       5.005 * std::exp(-1.0)},
       {"point past the end", {-1, -0.5, 0.5, 1.001, 9}, false, 0, 1, 1.0, 1.001, 2.002},
       {"point on the end", {-1, -0.5, 0.5, 9, 9}, true, 0, 1, 1.0, 1.001, 2.002},
-      {"height equal to g1", {-1, -0.75, -0.5, -0.25, 0, w, 0.5, 0.75, 0.875, 9}, false, 0, 1,
-       0.25, 1.001, 1.001}};
+      {"height equal to g1",
+       {-1, -0.75, -0.5, -0.25, 0, w, 0.5, 0.75, 0.875, 9},
+       false,
+       0,
+       1,
+       0.25,
+       1.001,
+       1.001}};
   for (const row& r : rows) {
     SCOPED_TRACE(r.what);
     std::vector<double> x = r.x, f1(r.x.size() - 1);
@@ -55,7 +71,9 @@ TEST(Corrections, FactorPullBackAndHeights) {
     ASSERT_EQ(done.result, o3::correction::done);
     const double c = done.factor;
     EXPECT_NEAR(c, r.factor, 1e-12);
-    if (r.factor == 1.001) { EXPECT_EQ(c, 1.001); }  // exactly the margin
+    if (r.factor == 1.001) {
+      EXPECT_EQ(c, 1.001);
+    }  // exactly the margin
     EXPECT_EQ(a, c * r.a);
     EXPECT_EQ(o3::Xlimit, lowered);
     EXPECT_EQ(x.back(), lowered);
@@ -66,13 +84,21 @@ TEST(Corrections, FactorPullBackAndHeights) {
 
 TEST(Corrections, StopsOnTheFirstFailure) {
   o3::testing::run_parameters_guard guard;
-  struct row { const char* what; std::vector<double> x; bool on_end;
-               o3::correction::outcome result; int piece; };
+  struct row {
+    const char* what;
+    std::vector<double> x;
+    bool on_end;
+    o3::correction::outcome result;
+    int piece;
+  };
   // Piece 1 of the second row is 1.0 wide: height 1.001 * 0.6 = 0.6006 < 1
   // = g1 (hand calculation), as is piece 2; only piece 1 is named.
   const row rows[] = {
-      {"last-but-two point on the end", {-1, -0.5, 9, 0.9, 9}, true,
-       o3::correction::past_the_end, 2},
+      {"last-but-two point on the end",
+       {-1, -0.5, 9, 0.9, 9},
+       true,
+       o3::correction::past_the_end,
+       2},
       {"envelope below g1", {-1, -0.9, 0.1, 0.5, 9}, false, o3::correction::below_density, 1}};
   for (const row& r : rows) {
     SCOPED_TRACE(r.what);
@@ -107,7 +133,8 @@ TEST(CorrectionsDeathTest, Failures) {
   EXPECT_EXIT((stdout_into_stderr(), o3::envelope_failure(x.data(), f1.data(), 1)),
               ::testing::ExitedWithCode(1),
               "^!!! for f1\\[1\\]=0\\.600600 <max=1\\.000000 on \\[-0\\.900000,0\\.100000\\]\n"
-              "f1 must be > max of the function g1" + closing);
+              "f1 must be > max of the function g1" +
+                  closing);
   double a = 0.6;
   EXPECT_EXIT((stdout_into_stderr(), o3::try_corrections(x.data(), f1.data(), &a, 1, 0.01)),
               ::testing::ExitedWithCode(1), "^corrections need at least two pieces" + closing);

@@ -28,25 +28,27 @@ void expect_as_strtod(const std::string& token) {
 }
 
 TEST(Decimal, ReadsEveryNumberAsStrtodReadsIt) {
-  const struct { const char* what; std::string token; } rows[] = {
-      {"an integer", "1234"},
-      {"six decimals", "-123.456789"},
-      {"a point of a histogram", "-7.5000000000000000e-01"},
-      {"a negative zero", "-0.000000"},
-      // 2^53 + 1 lies halfway between two doubles: the even one, 2^53.
-      {"a tie to even", "9007199254740993"},
-      {"just above the tie", "9007199254740993.000001"},
-      {"the least subnormal", "4.9406564584124654e-324"},
-      // Half the least subnormal is 2.4703282292062327208...e-324.
-      {"below half the least subnormal", "2.4703282292062327e-324"},
-      {"above half the least subnormal", "2.4703282292062328e-324"},
-      {"the largest double", "1.7976931348623157e+308"},
-      {"beyond the largest", "1.7976931348623159e+308"},
-      {"an exponent far above", "1.0000000000000000e+99999999999"},
-      {"an exponent far below", "1.0000000000000000e-99999999999"},
-      {"a 250-digit integer", std::string(250, '9')},
-      {"a 250-digit part before the point", std::string(244, '7') + ".123456"},
-      {"900 digits, past those kept", "1." + std::string(898, '0') + "1e-300"}};
+  const struct {
+    const char* what;
+    std::string token;
+  } rows[] = {{"an integer", "1234"},
+              {"six decimals", "-123.456789"},
+              {"a point of a histogram", "-7.5000000000000000e-01"},
+              {"a negative zero", "-0.000000"},
+              // 2^53 + 1 lies halfway between two doubles: the even one, 2^53.
+              {"a tie to even", "9007199254740993"},
+              {"just above the tie", "9007199254740993.000001"},
+              {"the least subnormal", "4.9406564584124654e-324"},
+              // Half the least subnormal is 2.4703282292062327208...e-324.
+              {"below half the least subnormal", "2.4703282292062327e-324"},
+              {"above half the least subnormal", "2.4703282292062328e-324"},
+              {"the largest double", "1.7976931348623157e+308"},
+              {"beyond the largest", "1.7976931348623159e+308"},
+              {"an exponent far above", "1.0000000000000000e+99999999999"},
+              {"an exponent far below", "1.0000000000000000e-99999999999"},
+              {"a 250-digit integer", std::string(250, '9')},
+              {"a 250-digit part before the point", std::string(244, '7') + ".123456"},
+              {"900 digits, past those kept", "1." + std::string(898, '0') + "1e-300"}};
   for (const auto& r : rows) {
     SCOPED_TRACE(r.what);
     expect_as_strtod(r.token);
@@ -66,7 +68,8 @@ TEST(Decimal, RoundsLikeStrtodOverTheWholeRange) {
     if (!std::isfinite(x)) continue;
     std::snprintf(text, sizeof text, "%20.16e", x);
     expect_as_strtod(text);
-    const double y = std::ldexp(static_cast<double>(bits() >> 11), static_cast<int>(bits() % 100) - 70);
+    const double y =
+        std::ldexp(static_cast<double>(bits() >> 11), static_cast<int>(bits() % 100) - 70);
     std::snprintf(text, sizeof text, "%f", y);
     expect_as_strtod(text);
     if (std::numeric_limits<long double>::digits > std::numeric_limits<double>::digits) {

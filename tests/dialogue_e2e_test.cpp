@@ -12,9 +12,9 @@ namespace {
 
 const std::string no_continue = "!!! end of input: no answer for the continue prompt\n";
 const std::vector<std::string> no_files, temp_files = {"temp1.tmp", "temp2.tmp"},
-    all_files = {"O3.res", "temp1.tmp", "temp2.tmp"};
-const std::string advice_end = "You can remove the files temp1.tmp and temp2.tmp\n     " +
-                               std::string(51, '-') + "\n\n";
+                                         all_files = {"O3.res", "temp1.tmp", "temp2.tmp"};
+const std::string advice_end =
+    "You can remove the files temp1.tmp and temp2.tmp\n     " + std::string(51, '-') + "\n\n";
 constexpr int hang_guard_s = 10;
 
 TEST(DialogueE2e, DeclinedRunThenEndOfInputGivesTheHandBuiltText) {
@@ -29,8 +29,8 @@ TEST(DialogueE2e, DeclinedRunThenEndOfInputGivesTheHandBuiltText) {
                        "\nFor the moment H real is mapped to :\n" + row +
                        "\nThe calculs will be done for H between\n"
                        "\tH0=0.000000 -> H_max=0.200000 with losses=10.000000%\n"
-                       "The parametrization for H real is: \n" + row +
-                       "\n\nthis can take a while ...\n" + dash_line +
+                       "The parametrization for H real is: \n" +
+                       row + "\n\nthis can take a while ...\n" + dash_line +
                        "The size of the file \"O3.res\" will be of 0.012 Mo\nif the size of the "
                        "file is too important, increase the losses or decrease H_max\n\n" +
                        ask_continue + banner + ask_H0);
@@ -43,11 +43,13 @@ TEST(DialogueE2e, MappingTablesShowEachPieceTwice) {
   // upper end shown as H_max; H_max on a bound adds no piece.
   const std::string p1 = "\tif(0.000000<H<100.000000 ) j=cst+(int)(H/0.040000);\n";
   const std::string p2 = "\tif(100.000000<H<";
-  const struct { const char* input; std::string rows; } cases[] = {
-      {"0\n100\n10\n", p1},
-      {"0\n100.5\n10\n", p1 + p2 + "100.500000 ) j=cst+(int)(H/5.000000);\n"},
-      {"150\n1000\n10\n", "\tif(150.000000<H<100.000000 ) j=cst+(int)(H/0.040000);\n" + p2 +
-                              "1000.000000 ) j=cst+(int)(H/5.000000);\n"}};
+  const struct {
+    const char* input;
+    std::string rows;
+  } cases[] = {{"0\n100\n10\n", p1},
+               {"0\n100.5\n10\n", p1 + p2 + "100.500000 ) j=cst+(int)(H/5.000000);\n"},
+               {"150\n1000\n10\n", "\tif(150.000000<H<100.000000 ) j=cst+(int)(H/0.040000);\n" +
+                                       p2 + "1000.000000 ) j=cst+(int)(H/5.000000);\n"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);
     tool_run t;
@@ -64,15 +66,20 @@ TEST(DialogueE2e, EachRuleRefusesAndAsksAgain) {
   const std::string echo = "H0=0.000000 -> H_max=0.200000 with losses=10.000000%";
   const std::string order = "!!! H_max must be > H0\n";
   const std::string bound =
-      "!!! H_max must be <= 3200: larger ranges reach couplings whose histograms cannot be computed\n";
+      "!!! H_max must be <= 3200: larger ranges reach couplings whose histograms cannot be "
+      "computed\n";
   const std::string fewer = ": with fewer pieces some histograms would lose more than 10^4 %\n";
   const std::string below_204 = "!!! The loss must be <= 204 % for H_max > 350" + fewer,
                     below_304 = "!!! The loss must be <= 304 % for H_max > 100" + fewer;
   const auto on_bound = [](const char* piece_bound) {
-    return std::string("!!! H_max must exceed ") + piece_bound + " in six decimals once above it: "
+    return std::string("!!! H_max must exceed ") + piece_bound +
+           " in six decimals once above it: "
            "O3.res gives the lookup bounds so, and they must increase\n";
   };
-  const struct { const char* input; std::string prompt, refusal, echo; } cases[] = {
+  const struct {
+    const char* input;
+    std::string prompt, refusal, echo;
+  } cases[] = {
       {"0\n0.2\n0.999\n10\n", ask_losses, "!!! The loss must be >= 1 %\n", echo},
       {"0\n0.2\n1\n", "", "", "H0=0.000000 -> H_max=0.200000 with losses=1.000000%"},
       {"0\n0.2\n604\n", "", "", "H0=0.000000 -> H_max=0.200000 with losses=604.000000%"},
@@ -128,7 +135,8 @@ struct outcome {
 };
 
 void check(const tool_run& t, const outcome& o) {
-  EXPECT_TRUE(t.out.ends_with(o.tail)) << t.out.substr(t.out.size() - std::min(t.out.size(), 300ul));
+  EXPECT_TRUE(t.out.ends_with(o.tail))
+      << t.out.substr(t.out.size() - std::min(t.out.size(), 300ul));
   EXPECT_EQ(count_of(t.out, "!!!"), o.refusals);
   EXPECT_EQ(t.status, o.end_at.empty() ? 0 : 1);
   EXPECT_EQ(t.err, o.end_at.empty() ? "" : "!!! end of input: no answer for " + o.end_at + "\n");
@@ -156,28 +164,31 @@ TEST(DialogueE2e, EveryKindOfAnswerAtEveryQuestion) {
     const std::string order[] = {"!!! H0 must be >= 0: the tables hold couplings H >= 0\n",
                                  "!!! H_max must be > H0\n", "!!! The loss must be >= 1 %\n"};
     const auto below = [&](bool zero_passes) {  // -0 passes as H0, -1 does not
-      return go_on ? declined
+      return go_on                   ? declined
              : zero_passes && q == 0 ? accepted
                                      : outcome{k.prompt + order[q] + k.prompt, 1, k.name, no_files};
     };
-    const struct { const char* what; std::string input; outcome expected; } rows[] = {
-        {"letters", "abc\n", refused},
-        {"an empty line, then the end", "\n", ended},
-        {"the end", "", ended},
-        {"nan", "nan\n", refused},
-        {"inf", "inf\n", refused},
-        {"-inf", "-inf\n", refused},
-        {"1e400", "1e400\n", refused},
-        {"-0", "-0\n", below(true)},
-        {"-1", "-1\n", below(false)},
-        {"2", "2\n", go_on ? declined : accepted},
-        {"100000 nines", std::string(100000, '9') + "\n", go_on ? declined : refused},
-        {"100001 digits of 1", long_valid + "\n", accepted},
-        {"a number glued to letters", "10abc 1\n", refused},  // the 1 is dropped
-        {"several answers on one line",
-         std::string("0 0.2 10 1 7\n").substr(before[q].size()),
-         {advice_end, 0, "", all_files}},
-        {"a line of 1 MB", std::string(1 << 20, 'x') + "\n", refused}};
+    const struct {
+      const char* what;
+      std::string input;
+      outcome expected;
+    } rows[] = {{"letters", "abc\n", refused},
+                {"an empty line, then the end", "\n", ended},
+                {"the end", "", ended},
+                {"nan", "nan\n", refused},
+                {"inf", "inf\n", refused},
+                {"-inf", "-inf\n", refused},
+                {"1e400", "1e400\n", refused},
+                {"-0", "-0\n", below(true)},
+                {"-1", "-1\n", below(false)},
+                {"2", "2\n", go_on ? declined : accepted},
+                {"100000 nines", std::string(100000, '9') + "\n", go_on ? declined : refused},
+                {"100001 digits of 1", long_valid + "\n", accepted},
+                {"a number glued to letters", "10abc 1\n", refused},  // the 1 is dropped
+                {"several answers on one line",
+                 std::string("0 0.2 10 1 7\n").substr(before[q].size()),
+                 {advice_end, 0, "", all_files}},
+                {"a line of 1 MB", std::string(1 << 20, 'x') + "\n", refused}};
     for (const auto& r : rows) {
       SCOPED_TRACE(k.name + ": " + r.what);
       tool_run t;

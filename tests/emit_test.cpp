@@ -44,14 +44,16 @@ class Emitted : public testing::Test {
     dir_ = scratch_path("emitted");
     emitted_ = emit({"--out", dir_});
     if (!have_compilers()) return;
-    const std::string c = std::string(O3_CC) + " -std=c99 -O2 -Wall -Wextra -Wpedantic -Werror "
-                          "-ffp-contract=off -I" + dir_;
-    built_c_ = run_command(c + " " + drivers + "draws.c " + dir_ + "/o3_sampler.c -lm -o " +
-                           dir_ + "/c_draws");
-    built_fortran_ = run_command(
-        c + " -c " + dir_ + "/o3_sampler.c -o " + dir_ + "/sampler.o && " + O3_GFORTRAN +
-        " -std=f2008 -O2 -Wall -Werror -J" + dir_ + " " + dir_ + "/o3_sampler.f90 " + drivers +
-        "draws.f90 " + dir_ + "/sampler.o -o " + dir_ + "/fortran_draws");
+    const std::string c = std::string(O3_CC) +
+                          " -std=c99 -O2 -Wall -Wextra -Wpedantic -Werror "
+                          "-ffp-contract=off -I" +
+                          dir_;
+    built_c_ = run_command(c + " " + drivers + "draws.c " + dir_ + "/o3_sampler.c -lm -o " + dir_ +
+                           "/c_draws");
+    built_fortran_ = run_command(c + " -c " + dir_ + "/o3_sampler.c -o " + dir_ + "/sampler.o && " +
+                                 O3_GFORTRAN + " -std=f2008 -O2 -Wall -Werror -J" + dir_ + " " +
+                                 dir_ + "/o3_sampler.f90 " + drivers + "draws.f90 " + dir_ +
+                                 "/sampler.o -o " + dir_ + "/fortran_draws");
   }
   void SetUp() override {
     ASSERT_EQ(emitted_.status, 0) << emitted_.out;
@@ -86,7 +88,8 @@ std::string library_draws(o3::sampler::engine how, const std::string& a, const s
                           std::uint64_t seed, int n, const std::vector<double>& hs) {
   using o3::sampler::sampler;
   const bool tables = how != o3::sampler::engine::exponential;
-  sampler table[2] = {tables ? sampler(a, how) : sampler(how), tables ? sampler(b, how) : sampler(how)};
+  sampler table[2] = {tables ? sampler(a, how) : sampler(how),
+                      tables ? sampler(b, how) : sampler(how)};
   o3::sampler::generator rng(seed);
   std::uint64_t state = 88172645463325252u;
   std::string out;
@@ -143,13 +146,15 @@ TEST_F(Emitted, CAndFortranDrawFromTwoTablesAsTheLibraryBitForBit) {
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.how));
     const std::string expected = library_draws(c.how, a, b, 42, 300, hs);
-    EXPECT_NE(expected.find(c.counts), std::string::npos) << expected.substr(expected.rfind("outside"));
+    EXPECT_NE(expected.find(c.counts), std::string::npos)
+        << expected.substr(expected.rfind("outside"));
     for (const char* driver : {"/c_draws ", "/fortran_draws "}) {
       SCOPED_TRACE(driver);
       const result r = run_command(dir_ + driver + std::to_string(static_cast<int>(c.how)) + " " +
                                    a + " " + b + couplings);
       EXPECT_EQ(r.status, 0);
-      EXPECT_TRUE(r.out == expected) << "first differing line: " << first_difference(r.out, expected);
+      EXPECT_TRUE(r.out == expected)
+          << "first differing line: " << first_difference(r.out, expected);
     }
   }
 }
@@ -163,7 +168,8 @@ TEST_F(Emitted, CAndFortranRefuseADamagedTableNamingTheLine) {
     const result r = run_command(dir_ + driver + "0 " + bad + " " + bad + " 1 1 1");
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.out.find("refused 2: " + bad + ": line 36: map entry 10 -> histogram 12"),
-              std::string::npos) << r.out;
+              std::string::npos)
+        << r.out;
   }
 }
 
@@ -179,13 +185,22 @@ TEST(EmitCommand, WritesTheFilesAndChecksANamedTable) {
     std::string said;
     std::vector<const char*> written;  // into the last --out
   } cases[] = {
-      {"C only", {"--lang", "c", "--out", dir + "/c"}, 0, "wrote " + dir + "/c/o3_sampler.c",
+      {"C only",
+       {"--lang", "c", "--out", dir + "/c"},
+       0,
+       "wrote " + dir + "/c/o3_sampler.c",
        {"o3_sampler.h", "o3_sampler.c"}},
-      {"with a sound table", {"--out", dir + "/all", good}, 0, ": a sound table, 77 histograms",
+      {"with a sound table",
+       {"--out", dir + "/all", good},
+       0,
+       ": a sound table, 77 histograms",
        {"o3_sampler.h", "o3_sampler.c", "o3_sampler.f90"}},
       {"a damaged table", {"--out", dir + "/bad", bad}, 1, bad + ": line 36: map entry", {}},
-      {"no such table", {"--out", dir + "/none", dir + "/none.res"}, 1,
-       "none.res: No such file or directory", {}},
+      {"no such table",
+       {"--out", dir + "/none", dir + "/none.res"},
+       1,
+       "none.res: No such file or directory",
+       {}},
       {"unknown language", {"--lang", "pascal"}, 2, "usage: o3tables emit", {}},
       {"unknown option", {"--bogus"}, 2, "usage: o3tables emit", {}},
   };

@@ -76,9 +76,14 @@ TEST(Finish, LargeCouplingsTakeTheNarrowEndWithinTheLosses) {
   // couplings: the first piece, from -1, holds almost nothing, and 1.08 %
   // bounds what they reach up to 10^4. (Between 108 and 10^4 some 600-piece
   // histograms, H = 500 among them, are finished by the usual search.)
-  const struct { int nd; double losses; std::vector<double> H; } rows[] = {
-      {14, 50, {500, 3000, 10000}}, {38, 20, {500, 3000, 10000}},
-      {104, 10, {500, 3000, 10000}}, {600, 1.08, {110, 1000, 10000}}};
+  const struct {
+    int nd;
+    double losses;
+    std::vector<double> H;
+  } rows[] = {{14, 50, {500, 3000, 10000}},
+              {38, 20, {500, 3000, 10000}},
+              {104, 10, {500, 3000, 10000}},
+              {600, 1.08, {110, 1000, 10000}}};
   for (const auto& r : rows) {
     for (const double h : r.H) {
       SCOPED_TRACE(testing::Message() << "H " << h << ", Nd_poi " << r.nd);
@@ -109,16 +114,16 @@ TEST(Finish, KeepingTheLossesSearchesAgainToATighterEnd) {
     double h;
     int nd;
     double losses, least, most;  // asked; the kept loss lies in [least, most]
-  } rows[] = {{9.95, 600, 1.0, 0.85, 1.0}, {3000.0, 600, 1.0, 1.0, 1.05},
-              {300.0, 104, 10.0, 4.5, 5.0}};
+  } rows[] = {
+      {9.95, 600, 1.0, 0.85, 1.0}, {3000.0, 600, 1.0, 1.0, 1.05}, {300.0, 104, 10.0, 4.5, 5.0}};
   for (const auto& r : rows) {
     SCOPED_TRACE(testing::Message() << "H " << r.h << ", Nd_poi " << r.nd);
     histogram got = finish(r.h, r.nd);
     const double given = (got.a / got.m - 1.0) * 100.0;
     ASSERT_GT(given, r.losses);
     double factor = 0.0;
-    EXPECT_TRUE(o3::keep_losses(got.m, got.x.data(), got.f1.data(), &got.a, r.nd, r.losses,
-                                &factor));
+    EXPECT_TRUE(
+        o3::keep_losses(got.m, got.x.data(), got.f1.data(), &got.a, r.nd, r.losses, &factor));
     const double kept = (got.a / got.m - 1.0) * 100.0;
     EXPECT_GE(kept, r.least);
     EXPECT_LE(kept, r.most);
@@ -142,8 +147,7 @@ TEST(FinishDeathTest, NamesTheCouplingThatCannotBeFinished) {
   o3::use_histogram_accuracies();
   std::vector<double> x(105), f1(104);
   double a = 0.0;
-  EXPECT_EXIT(o3::finish_partition(1.0, x.data(), f1.data(), &a, 104),
-              ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(o3::finish_partition(1.0, x.data(), f1.data(), &a, 104), ::testing::ExitedWithCode(1),
               "^the histogram for H=1000\\.000000 cannot be finished: its pieces next to 1 are "
               "too narrow; choose a smaller H_max\n");
 }

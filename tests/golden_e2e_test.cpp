@@ -38,7 +38,10 @@ TEST(GoldenE2e, ReferenceRunsAreReproducedByteForByte) {
 // The report of a difference names its first line, the line end and what
 // is missing included.
 TEST(GoldenE2e, ADifferenceIsReportedAtItsFirstLine) {
-  const struct { const char* what; std::string expected, got, report; } rows[] = {
+  const struct {
+    const char* what;
+    std::string expected, got, report;
+  } rows[] = {
       {"the same", "a\nb\n", "a\nb\n", ""},
       {"both empty", "", "", ""},
       {"a line changed", "a\nb\nc\n", "a\nB\nC\n", "line 2: expected 'b\\n', got 'B\\n'"},

@@ -21,16 +21,20 @@ void mapping_to_5000(double H0) {
 TEST(HistogramMap, BaseIndicesGiveTheFirstWalkPointItsIndex) {
   o3::testing::run_parameters_guard guard;
   // cst[k] = cst[k-1] + trunc(Hn[k-1]/D_Hn[k-1]) - trunc(Hn[k-1]/D_Hn[k]) + 1.
-  const struct { const char* what; double H0; std::vector<int> cst; int first_j; } rows[] = {
-      {"worked example", 0, {0, 2480, 2660}, 0},
-      // Unshifted -3750 and -3750 + 2499 - 20 + 1 = -1270 (first j -1240);
-      // shifted by 1240 so that 150.0000001 gets -30 + 30 = 0.
-      {"H0 150", 150, {-2510, -30, 150}, 0},
-      // H0 below 100 is not shifted, though its first walk point 100.00000005
-      // lies in piece 2 and gets -19 + 20 = 1.
-      {"H0 just below 100", 99.99999995, {-2499, -19, 161}, 1},
-      // Walk point 0.07999995 counts with its 1e-7: trunc(2.0000012) - 1 = 1.
-      {"H0 0.07999985", 0.07999985, {-1, 2479, 2659}, 1}};
+  const struct {
+    const char* what;
+    double H0;
+    std::vector<int> cst;
+    int first_j;
+  } rows[] = {{"worked example", 0, {0, 2480, 2660}, 0},
+              // Unshifted -3750 and -3750 + 2499 - 20 + 1 = -1270 (first j -1240);
+              // shifted by 1240 so that 150.0000001 gets -30 + 30 = 0.
+              {"H0 150", 150, {-2510, -30, 150}, 0},
+              // H0 below 100 is not shifted, though its first walk point 100.00000005
+              // lies in piece 2 and gets -19 + 20 = 1.
+              {"H0 just below 100", 99.99999995, {-2499, -19, 161}, 1},
+              // Walk point 0.07999995 counts with its 1e-7: trunc(2.0000012) - 1 = 1.
+              {"H0 0.07999985", 0.07999985, {-1, 2479, 2659}, 1}};
   for (const auto& r : rows) {
     SCOPED_TRACE(r.what);
     mapping_to_5000(r.H0);
@@ -59,8 +63,8 @@ TEST(HistogramMap, ARangeNarrowerThanTheWalkOffsetGivesAnEmptyMap) {
   o3::base_indices(cst.data());
   const double grid[2] = {0.0, 0.04};
   std::vector<o3::map_entry> map(o3::map_capacity);
-  EXPECT_EQ(o3::walk_map(o3::first_walk_point(), grid, 1, cst.data(), map.data(),
-                         o3::map_capacity), 0);
+  EXPECT_EQ(o3::walk_map(o3::first_walk_point(), grid, 1, cst.data(), map.data(), o3::map_capacity),
+            0);
 }
 
 TEST(HistogramMap, WalkServesEachPointByTheHistogramBeforeTheFirstGreaterValue) {

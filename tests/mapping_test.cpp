@@ -18,20 +18,24 @@ TEST(Mapping, PiecesAndTableRows) {
   // with step 10^(k-2) p / 2; the last row shows H_max as its upper end.
   const std::string r1 = row("0.000000", "100.000000", "0.040000");
   const std::string r2 = row("100.000000", "1000.000000", "5.000000");
-  struct case_row { const char* what; double H0, H_max, p; int N_DH; double last_Hn;
-                    std::string table; };
+  struct case_row {
+    const char* what;
+    double H0, H_max, p;
+    int N_DH;
+    double last_Hn;
+    std::string table;
+  };
   // Rows run in order on the same globals: a row after a longer mapping
   // checks that the mapping is rebuilt from scratch.
   const case_row rows[] = {
       {"worked example", 0, 5000, 10, 3, 10000,
        r1 + r2 + row("1000.000000", "5000.000000", "50.000000")},
       {"below 100, losses exactly 1", 0, 50, 1, 1, 100, row("0.000000", "50.000000", "0.004000")},
-      {"on bound 100", 0, 100, 10, 1, 100, r1}, {"on bound 1000", 0, 1000, 10, 2, 1000, r1 + r2},
-      {"just above 100", 0, 100.5, 10, 2, 1000,
-       r1 + row("100.000000", "100.500000", "5.000000")},
+      {"on bound 100", 0, 100, 10, 1, 100, r1},
+      {"on bound 1000", 0, 1000, 10, 2, 1000, r1 + r2},
+      {"just above 100", 0, 100.5, 10, 2, 1000, r1 + row("100.000000", "100.500000", "5.000000")},
       {"H0 above 100: piece 1 reversed", 150, 300, 10, 2, 1000,
-       row("150.000000", "100.000000", "0.040000") +
-           row("100.000000", "300.000000", "5.000000")},
+       row("150.000000", "100.000000", "0.040000") + row("100.000000", "300.000000", "5.000000")},
       {"H0 not below H_max: no row", 80, 50, 10, 1, 100, ""}};
   for (const case_row& r : rows) {
     SCOPED_TRACE(r.what);

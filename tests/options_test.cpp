@@ -24,7 +24,10 @@ TEST(Options, AnswersHelpVersionAndUsageErrors) {
   };
   const row rows[] = {
       {{}, action::run, {"-", "-", "-", "-"}, ""},
-      {{"--h0", "0", "--hmax=5", "--losses", "10", "--yes"}, action::run, {"0", "5", "10", "1"}, ""},
+      {{"--h0", "0", "--hmax=5", "--losses", "10", "--yes"},
+       action::run,
+       {"0", "5", "10", "1"},
+       ""},
       {{"--losses=1e-3", "--h0", "-1"}, action::run, {"-1", "-", "1e-3", "-"}, ""},  // judged later
       {{"--h0=", "--hmax=a=b"}, action::run, {"", "a=b", "-", "-"}, ""},
       {{"--version"}, action::version, {"-", "-", "-", "-"}, ""},
@@ -34,9 +37,15 @@ TEST(Options, AnswersHelpVersionAndUsageErrors) {
       {{"--bogus=1"}, action::usage_error, {}, "unknown option '--bogus'"},
       // A slip of the keyboard is named with the option meant.
       {{"--hmx=5"}, action::usage_error, {}, "unknown option '--hmx' (did you mean --hmax?)"},
-      {{"-losses", "5"}, action::usage_error, {}, "unknown option '-losses' (did you mean --losses?)"},
+      {{"-losses", "5"},
+       action::usage_error,
+       {},
+       "unknown option '-losses' (did you mean --losses?)"},
       {{"--H_max"}, action::usage_error, {}, "unknown option '--H_max' (did you mean --hmax?)"},
-      {{"--verison"}, action::usage_error, {}, "unknown option '--verison' (did you mean --version?)"},
+      {{"--verison"},
+       action::usage_error,
+       {},
+       "unknown option '--verison' (did you mean --version?)"},
       {{"--h0\x1b[2J"}, action::usage_error, {}, "unknown option '--h0\\x1b[2J'"},
       {{"extra\n"}, action::usage_error, {}, "unknown argument 'extra\\n'"},
       {{"--hmax"}, action::usage_error, {}, "option '--hmax' needs a value"},
@@ -44,7 +53,9 @@ TEST(Options, AnswersHelpVersionAndUsageErrors) {
       {{"--yes=1"}, action::usage_error, {}, "option '--yes' takes no value"},
       {{"--h0", "1", "--h0=2"}, action::usage_error, {}, "option '--h0' given twice"},
       {{"--yes", "--h0=1", "--yes"}, action::usage_error, {}, "option '--yes' given twice"},
-      {{"--keep-losses", "--keep-losses"}, action::usage_error, {},
+      {{"--keep-losses", "--keep-losses"},
+       action::usage_error,
+       {},
        "option '--keep-losses' given twice"}};
   for (const row& r : rows) {
     std::string line;
@@ -65,8 +76,8 @@ TEST(Options, AnswersHelpVersionAndUsageErrors) {
 TEST(Options, DirectoryLatticeAndBeta) {
   struct row {
     std::vector<const char*> args;
-    std::string error;              // empty: the run goes on
-    const char* h0;                 // the answers; "-" for none
+    std::string error;  // empty: the run goes on
+    const char* h0;     // the answers; "-" for none
     const char* h_max;
     const char* directory;
   };
@@ -94,17 +105,32 @@ TEST(Options, DirectoryLatticeAndBeta) {
       {{"--lattice", "1001", "--beta", "1"}, "--lattice '1001" + lattices, "-", "-", ""},
       {{"--lattice", "+3", "--beta", "1"}, "--lattice '+3" + lattices, "-", "-", ""},
       {{"--lattice", "3.0", "--beta", "1"}, "--lattice '3.0" + lattices, "-", "-", ""},
-      {{"--lattice", "3", "--beta", "-1"}, "--beta '-1' refused: beta is a number from 0 to 1e6",
-       "-", "-", ""},
+      {{"--lattice", "3", "--beta", "-1"},
+       "--beta '-1' refused: beta is a number from 0 to 1e6",
+       "-",
+       "-",
+       ""},
       {{"--lattice", "3", "--beta", "1.000001e6"},
-       "--beta '1.000001e6' refused: beta is a number from 0 to 1e6", "-", "-", ""},
-      {{"--lattice", "3", "--beta", "nan"}, "--beta 'nan' refused: beta is a number from 0 to 1e6",
-       "-", "-", ""},
+       "--beta '1.000001e6' refused: beta is a number from 0 to 1e6",
+       "-",
+       "-",
+       ""},
+      {{"--lattice", "3", "--beta", "nan"},
+       "--beta 'nan' refused: beta is a number from 0 to 1e6",
+       "-",
+       "-",
+       ""},
       {{"chek"}, "unknown argument 'chek' (did you mean check?)", "-", "-", ""},
       {{"emt", "--out", "x"}, "unknown argument 'emt' (did you mean emit?)", "-", "-", ""},
-      {{"--lattise", "cubic"}, "unknown option '--lattise' (did you mean --lattice?)", "-", "-",
+      {{"--lattise", "cubic"},
+       "unknown option '--lattise' (did you mean --lattice?)",
+       "-",
+       "-",
        ""},
-      {{"--directroy=x"}, "unknown option '--directroy' (did you mean --directory?)", "-", "-",
+      {{"--directroy=x"},
+       "unknown option '--directroy' (did you mean --directory?)",
+       "-",
+       "-",
        ""}};
   for (const row& r : rows) {
     std::string line;
@@ -125,18 +151,21 @@ TEST(Options, DirectoryLatticeAndBeta) {
 // the coupling of an aligned spin, 2 d beta, lies inside [H0, H_max) as
 // O3.res states it, even when 2 d beta has six decimals itself.
 TEST(Options, HMaxJustAboveTheLargestCouplingOfASweep) {
-  const struct { int d; double beta; const char* h_max; } rows[] = {
-      {1, 0.5, "1.000001"},              // 2 d beta = 1 exactly
-      {3, 0.5, "3.000001"},
-      {3, 0.693, "4.158001"},            // 6 * 0.693 = 4.158 to the last bit
-      {3, 0.6931234567, "4.158741"},     // 4.1587407402
-      {2, 0.0, "0.000001"},
-      {1, 1e-300, "0.000001"},
-      // 3199.9999998 (1 + 1e-12) = 3199.9999998032: the bound itself, accepted.
-      {3, 533.3333333, "3200.000000"},
-      // 6e6 (1 + 1e-12) = 6000000.000006: the margin is more than a millionth.
-      {3, 1e6, "6000000.000007"},
-      {1000, 1e6, "2000000000.002001"}};  // the largest: 2e15 millionths, exact
+  const struct {
+    int d;
+    double beta;
+    const char* h_max;
+  } rows[] = {{1, 0.5, "1.000001"},  // 2 d beta = 1 exactly
+              {3, 0.5, "3.000001"},
+              {3, 0.693, "4.158001"},         // 6 * 0.693 = 4.158 to the last bit
+              {3, 0.6931234567, "4.158741"},  // 4.1587407402
+              {2, 0.0, "0.000001"},
+              {1, 1e-300, "0.000001"},
+              // 3199.9999998 (1 + 1e-12) = 3199.9999998032: the bound itself, accepted.
+              {3, 533.3333333, "3200.000000"},
+              // 6e6 (1 + 1e-12) = 6000000.000006: the margin is more than a millionth.
+              {3, 1e6, "6000000.000007"},
+              {1000, 1e6, "2000000000.002001"}};  // the largest: 2e15 millionths, exact
   for (const auto& r : rows) {
     SCOPED_TRACE(std::to_string(r.d) + " " + std::to_string(r.beta));
     EXPECT_EQ(o3::h_max_above(r.d, r.beta), r.h_max);
@@ -155,9 +184,12 @@ TEST(Options, HMaxJustAboveTheLargestCouplingOfASweep) {
 }
 
 TEST(Options, LatticeNames) {
-  const struct { const char* name; int d; } rows[] = {
-      {"chain", 1}, {"square", 2}, {"cubic", 3}, {"4", 4}, {"1000", 1000}, {"1001", 0},
-      {"0", 0}, {"-2", 0}, {"", 0}, {"Cubic", 0}, {"3 ", 0}, {"99999999999999999999", 0}};
+  const struct {
+    const char* name;
+    int d;
+  } rows[] = {{"chain", 1},   {"square", 2}, {"cubic", 3}, {"4", 4},
+              {"1000", 1000}, {"1001", 0},   {"0", 0},     {"-2", 0},
+              {"", 0},        {"Cubic", 0},  {"3 ", 0},    {"99999999999999999999", 0}};
   for (const auto& r : rows) {
     SCOPED_TRACE(r.name);
     EXPECT_EQ(o3::lattice_dimension(r.name), r.d);

@@ -84,8 +84,7 @@ TEST(PartitionSearch, HookReadsOnlyForStageOne) {
   const int counter = 2, nd = 2;
   for (int stage = 1; stage <= 6; ++stage) {
     SCOPED_TRACE(stage);
-    EXPECT_EQ(o3::xo_xnd_change(stage, 9.0, &counter, values, values, &nd),
-              stage == 1 ? 3.5 : 0.0);
+    EXPECT_EQ(o3::xo_xnd_change(stage, 9.0, &counter, values, values, &nd), stage == 1 ? 3.5 : 0.0);
   }
 }
 

@@ -33,8 +33,8 @@ namespace {
 namespace fs = std::filesystem;
 
 struct block {
-  int line = 0;                    // of the opening fence
-  std::vector<std::string> info;   // the words of the info string
+  int line = 0;                   // of the opening fence
+  std::vector<std::string> info;  // the words of the info string
   std::string text;
 };
 
@@ -132,16 +132,19 @@ std::vector<command> commands_of(const std::string& console) {
 std::string read_file(const fs::path& path) { return read_text(path.string()); }
 
 TEST(Readme, TheParserFindsEveryBlockAndRefusesWhatItCannotRun) {
-  const struct { const char* what; std::string text; std::size_t blocks, faults; } rows[] = {
-      {"known kinds", "```sh\na\n```\n\n```c main.c\nint x;\n```\n```text\n|\n```\n", 3, 0},
-      {"an unknown kind", "```rust\nfn main() {}\n```\n", 1, 1},
-      {"no kind", "```\nls\n```\n", 1, 1},
-      {"a file kind without its file", "```fortran\nend\n```\n", 1, 1},
-      {"a setup kind misspelt", "```sh set-up\nls\n```\n", 1, 1},
-      {"an indented block", "text\n\n    cc main.c\n", 0, 1},
-      {"a list's continuation", "- item\n  more\n", 0, 0},
-      {"a tilde fence", "~~~\nls\n~~~\n", 0, 2},
-      {"never closed", "```sh\nls\n", 1, 1}};
+  const struct {
+    const char* what;
+    std::string text;
+    std::size_t blocks, faults;
+  } rows[] = {{"known kinds", "```sh\na\n```\n\n```c main.c\nint x;\n```\n```text\n|\n```\n", 3, 0},
+              {"an unknown kind", "```rust\nfn main() {}\n```\n", 1, 1},
+              {"no kind", "```\nls\n```\n", 1, 1},
+              {"a file kind without its file", "```fortran\nend\n```\n", 1, 1},
+              {"a setup kind misspelt", "```sh set-up\nls\n```\n", 1, 1},
+              {"an indented block", "text\n\n    cc main.c\n", 0, 1},
+              {"a list's continuation", "- item\n  more\n", 0, 0},
+              {"a tilde fence", "~~~\nls\n~~~\n", 0, 2},
+              {"never closed", "```sh\nls\n", 1, 1}};
   for (const auto& r : rows) {
     SCOPED_TRACE(r.what);
     const readme parsed = parse(r.text);
@@ -149,9 +152,12 @@ TEST(Readme, TheParserFindsEveryBlockAndRefusesWhatItCannotRun) {
     EXPECT_EQ(parsed.faults.size(), r.faults);
   }
   const std::vector<std::string> shown = {"a", "...", "c", "..."};
-  const struct { std::vector<std::string> actual; bool matches; } outputs[] = {
-      {{"a", "c"}, true}, {{"a", "b", "b", "c", "d"}, true}, {{"a", "c", "c"}, true},
-      {{"a"}, false}, {{"b", "c"}, false}, {{"a", "b"}, false}};
+  const struct {
+    std::vector<std::string> actual;
+    bool matches;
+  } outputs[] = {{{"a", "c"}, true},      {{"a", "b", "b", "c", "d"}, true},
+                 {{"a", "c", "c"}, true}, {{"a"}, false},
+                 {{"b", "c"}, false},     {{"a", "b"}, false}};
   for (const auto& o : outputs) {
     EXPECT_EQ(shown_as(shown, o.actual), o.matches) << o.actual.size();
   }
@@ -177,8 +183,9 @@ class ReadmeRun : public testing::Test {
     // caller's own ~/.local.
     setenv("HOME", (work_ / "home").c_str(), 1);
     const char* path = getenv("PATH");
-    setenv("PATH", ((work_ / "home/.local/bin").string() + ":" + (path ? path : "/usr/bin:/bin"))
-                       .c_str(), 1);
+    setenv("PATH",
+           ((work_ / "home/.local/bin").string() + ":" + (path ? path : "/usr/bin:/bin")).c_str(),
+           1);
     unsetenv("PKG_CONFIG_PATH");
     unsetenv("CMAKE_PREFIX_PATH");
     // Open MPI's mpirun, which refuses to start as root without them.
@@ -234,8 +241,9 @@ TEST_F(ReadmeRun, EveryBlockRunsAsWritten) {
       for (const command& c : commands) {
         const command_result got = shell(c.line + "\n");
         EXPECT_EQ(got.status, 0) << c.line << "\n" << got.out;
-        EXPECT_TRUE(shown_as(c.output, lines_of(got.out)))
-            << "$ " << c.line << "\nshows\n" << b.text << "but prints\n" << got.out;
+        EXPECT_TRUE(shown_as(c.output, lines_of(got.out))) << "$ " << c.line << "\nshows\n"
+                                                           << b.text << "but prints\n"
+                                                           << got.out;
       }
     }
     kinds_run.insert(kind);

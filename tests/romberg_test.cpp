@@ -13,16 +13,34 @@
 namespace {
 
 std::vector<double> args;  // every abscissa the integrands were given
-double square(double x) { args.push_back(x); return x * x; }
-double three(double x) { args.push_back(x); return 3.0; }
-double identity(double x) { args.push_back(x); return x; }
-double sixth(double x) { args.push_back(x); return x * x * x * x * x * x; }
+double square(double x) {
+  args.push_back(x);
+  return x * x;
+}
+double three(double x) {
+  args.push_back(x);
+  return 3.0;
+}
+double identity(double x) {
+  args.push_back(x);
+  return x;
+}
+double sixth(double x) {
+  args.push_back(x);
+  return x * x * x * x * x * x;
+}
 
 TEST(Trapzd, LevelsRefineWithNewPointsLeftToRight) {
-  struct row { int level; double value; std::vector<double> points; };
+  struct row {
+    int level;
+    double value;
+    std::vector<double> points;
+  };
   // Hand calculation for x^2 on [0, 1]: T1 = 1/2, T2 = (T1 + 1/4)/2,
   // T3 = (T2 + 10/16/2)/2, T4 = (T3 + 84/64/4)/2; f(a) comes before f(b).
-  const row rows[] = {{1, 0.5, {0.0, 1.0}}, {2, 0.375, {0.5}}, {3, 0.34375, {0.25, 0.75}},
+  const row rows[] = {{1, 0.5, {0.0, 1.0}},
+                      {2, 0.375, {0.5}},
+                      {3, 0.34375, {0.25, 0.75}},
                       {4, 0.3359375, {0.125, 0.375, 0.625, 0.875}}};
   for (const row& r : rows) {
     SCOPED_TRACE(r.level);
@@ -33,7 +51,11 @@ TEST(Trapzd, LevelsRefineWithNewPointsLeftToRight) {
 }
 
 TEST(Qromb, ExactLevelsReturnAfterLevelFive) {
-  struct row { const char* what; o3::integrand f; double b, value, tol; };
+  struct row {
+    const char* what;
+    o3::integrand f;
+    double b, value, tol;
+  };
   // Level 5 passes after 2 + 1 + 2 + 4 + 8 calls: every level is exact for 3
   // and x; for x^6 the trapezoid error has only h^2, h^4 and h^6 terms
   // (Euler-Maclaurin), which extrapolation in h^2 over five levels removes.
@@ -60,7 +82,11 @@ TEST(Qromb, DensityMatchesClosedForm) {
 }
 
 TEST(Polint, WorkedExamples) {
-  struct row { const char* what; int n; double X[4], Y[4], x, y, dy; };
+  struct row {
+    const char* what;
+    int n;
+    double X[4], Y[4], x, y, dy;
+  };
   // 1-based, slot 0 unused. Hand calculations: x^2 at 0 starts from Y[1] = 1,
   // corrections -3 then 2; at 2.2 from Y[2] = 4, corrections 0.6 then 0.24.
   // (2, 0), (1, 4) at 1.5 tie; the first wins, correction +2 (-2 from Y[2]).

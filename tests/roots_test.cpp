@@ -14,10 +14,18 @@
 namespace {
 
 const std::string closing = "\n\\.\\.\\.now exiting to system\\.\\.\\.\n";
-struct call { double p, y, c; };
+struct call {
+  double p, y, c;
+};
 std::vector<call> calls;  // every call the root functions received
-double line(double p, double y, double c) { calls.push_back({p, y, c}); return y - c; }
-double square(double p, double y, double c) { calls.push_back({p, y, c}); return y * y - c; }
+double line(double p, double y, double c) {
+  calls.push_back({p, y, c});
+  return y - c;
+}
+double square(double p, double y, double c) {
+  calls.push_back({p, y, c});
+  return y * y - c;
+}
 
 // The recorded abscissae; p and c must have come through unchanged.
 std::vector<double> abscissae(double p, double c) {
@@ -32,7 +40,11 @@ std::vector<double> abscissae(double p, double c) {
 TEST(Root1, StepsUntilPositiveOrPastXlimit) {
   o3::testing::run_parameters_guard guard;
   o3::Xlimit = 1.0;
-  struct row { const char* what; double p, c, result; std::vector<double> ys; };
+  struct row {
+    const char* what;
+    double p, c, result;
+    std::vector<double> ys;
+  };
   // Hand calculation with y - c, step 0.25; 0.505 = 1.01 * 0.5 in doubles.
   const row rows[] = {{"positive at 0.75", 0.0, 0.6, 0.75, {0.25, 0.5, 0.75}},
                       {"zero at 0.5", 0.0, 0.5, 0.505, {0.25, 0.5}},
@@ -47,7 +59,11 @@ TEST(Root1, StepsUntilPositiveOrPastXlimit) {
 }
 
 TEST(Zriddr, WorkedBrackets) {
-  struct row { const char* what; double x1, x2, c, result; std::vector<double> ys; };
+  struct row {
+    const char* what;
+    double x1, x2, c, result;
+    std::vector<double> ys;
+  };
   // Hand calculation with y - c: the midpoint 0.375 has value 0, so the
   // update is 0.375 with value 0. An end with value 0 is returned at once.
   const row rows[] = {{"root at midpoint", 0.25, 0.5, 0.375, 0.375, {0.25, 0.5, 0.375, 0.375}},
@@ -78,7 +94,11 @@ TEST(Zriddr, SquareRootOfTwoEitherOrder) {
 }
 
 TEST(RootsDeathTest, Failures) {
-  struct row { const char* what; void (*run)(); const char* message, *after = ""; };
+  struct row {
+    const char* what;
+    void (*run)();
+    const char *message, *after = "";
+  };
   const row rows[] = {
       {"zero step", [] { o3::root1(line, 0.0, 0.0, 5.0); }, "root1: the step must be > 0"},
       {"negative step", [] { o3::root1(line, 0.0, -0.1, 5.0); }, "root1: the step must be > 0"},
@@ -96,7 +116,8 @@ TEST(RootsDeathTest, Failures) {
          o3::zriddr(square, 0.0, 1.0, 2.0, -1.0, 2.0);
        },
        "zriddr exceed maximum iterations at H=[0-9.]+: the density is too narrow there for "
-       "the root finder; choose a smaller H_max", "1202 calls\n"}};
+       "the root finder; choose a smaller H_max",
+       "1202 calls\n"}};
   for (const row& r : rows) {
     SCOPED_TRACE(r.what);
     EXPECT_EXIT(r.run(), ::testing::ExitedWithCode(1),

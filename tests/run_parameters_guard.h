@@ -11,9 +11,15 @@ namespace o3::testing {
 class run_parameters_guard {
  public:
   run_parameters_guard()
-      : H_(o3::H), H0_(o3::H0), H_max_(o3::H_max), N_DH_(o3::N_DH),
-        factor_(o3::factor), Xlimit_(o3::Xlimit), Acc_a_(o3::Acc_a),
-        Acc_interval_(o3::Acc_interval), Acc_ridders_(o3::Acc_ridders) {
+      : H_(o3::H),
+        H0_(o3::H0),
+        H_max_(o3::H_max),
+        N_DH_(o3::N_DH),
+        factor_(o3::factor),
+        Xlimit_(o3::Xlimit),
+        Acc_a_(o3::Acc_a),
+        Acc_interval_(o3::Acc_interval),
+        Acc_ridders_(o3::Acc_ridders) {
     std::copy(o3::Hn, o3::Hn + mapping_capacity, Hn_);
     std::copy(o3::D_Hn, o3::D_Hn + mapping_capacity, D_Hn_);
   }

@@ -38,19 +38,37 @@ const std::string& short_table() {
 TEST(SafeFilesE2e, ARunThatEndsEarlyLeavesThePreviousTableAndNoTemporary) {
   // Stage 2 of losses 1 up to 100 takes a second or more: long enough to be
   // interrupted after its 20th histogram.
-  const std::vector<std::string> long_run = {"--h0", "0", "--hmax", "100", "--losses", "1", "--yes"};
-  struct row { const char* what; std::vector<std::string> args; std::string wait; int sig;
-               unsigned long size_cap; int status; std::string err; };
+  const std::vector<std::string> long_run = {"--h0",     "0", "--hmax", "100",
+                                             "--losses", "1", "--yes"};
+  struct row {
+    const char* what;
+    std::vector<std::string> args;
+    std::string wait;
+    int sig;
+    unsigned long size_cap;
+    int status;
+    std::string err;
+  };
   const row rows[] = {
       {"SIGINT in stage 2", long_run, "Histogram=20,", SIGINT, 0, 128 + SIGINT, ""},
       {"SIGTERM in stage 2", long_run, "Histogram=20,", SIGTERM, 0, 128 + SIGTERM, ""},
       {"SIGHUP in stage 2", long_run, "Histogram=20,", SIGHUP, 0, 128 + SIGHUP, ""},
-      {"SIGTERM at the prompt", {"--h0=0", "--hmax=5", "--losses=10"}, ask_continue, SIGTERM, 0,
-       128 + SIGTERM, ""},
+      {"SIGTERM at the prompt",
+       {"--h0=0", "--hmax=5", "--losses=10"},
+       ask_continue,
+       SIGTERM,
+       0,
+       128 + SIGTERM,
+       ""},
       // A batch system's warning before its limit, and an alarm.
       {"SIGUSR1 in stage 2", long_run, "Histogram=20,", SIGUSR1, 0, 128 + SIGUSR1, ""},
-      {"SIGALRM at the prompt", {"--h0=0", "--hmax=5", "--losses=10"}, ask_continue, SIGALRM, 0,
-       128 + SIGALRM, ""},
+      {"SIGALRM at the prompt",
+       {"--h0=0", "--hmax=5", "--losses=10"},
+       ask_continue,
+       SIGALRM,
+       0,
+       128 + SIGALRM,
+       ""},
       // O3.res of this run has 140 kB, the temp files 2 kB: a full disk.
       {"no room for O3.res", short_run, "", 0, 100000, 1,
        "cannot write O3.res: File too large\n" + closing}};
@@ -80,8 +98,9 @@ TEST(SafeFilesE2e, ASecondRunInTheSameDirectoryStopsBeforeWritingAnything) {
   second.run("0\n5\n10\n1\n", short_run);
   EXPECT_EQ(second.status, 1);
   EXPECT_EQ(second.out, "");
-  EXPECT_EQ(second.err, "o3tables: another table run is under way in this directory "
-                        "(it holds .o3tables.lock): this one stops\n");
+  EXPECT_EQ(second.err,
+            "o3tables: another table run is under way in this directory "
+            "(it holds .o3tables.lock): this one stops\n");
   EXPECT_EQ(first.files(), std::vector<std::string>{".o3tables.lock"});
   first.finish("0\n5\n10\n1\n");
   EXPECT_EQ(first.status, 0);
@@ -173,17 +192,31 @@ TEST(SafeFilesE2e, ADirectoryRemovedUnderTheRunIsNamedAsTheReason) {
 
 TEST(SafeFilesE2e, EveryFailedWriteIsStatus1WithAMessage) {
   const std::string full = "cannot write standard output: No space left on device\n";
-  struct row { const char* what; std::string input; std::vector<std::string> args;
-               const char* directory; std::string err; std::vector<std::string> files; };
+  struct row {
+    const char* what;
+    std::string input;
+    std::vector<std::string> args;
+    const char* directory;
+    std::string err;
+    std::vector<std::string> files;
+  };
   const row rows[] = {
       {"stdout a full device, options", "", short_run, nullptr, full + closing, {"O3.res"}},
       {"stdout a full device, typed", "0\n5\n10\n1\n", {}, nullptr, full + closing, {"O3.res"}},
       {"stdout a full device, help", "", {"-h"}, nullptr, "o3tables: " + full, {"O3.res"}},
-      {"temp1.tmp a directory", "", short_run, "temp1.tmp",
-       "cannot create temp1.tmp: Is a directory\n" + closing, {"O3.res", "temp1.tmp"}},
+      {"temp1.tmp a directory",
+       "",
+       short_run,
+       "temp1.tmp",
+       "cannot create temp1.tmp: Is a directory\n" + closing,
+       {"O3.res", "temp1.tmp"}},
       // Found before the first question, as the other refusals of a rename.
-      {"O3.res a directory", "", short_run, "O3.res",
-       "cannot create O3.res: Is a directory\n" + closing, {"O3.res"}}};
+      {"O3.res a directory",
+       "",
+       short_run,
+       "O3.res",
+       "cannot create O3.res: Is a directory\n" + closing,
+       {"O3.res"}}};
   for (const row& r : rows) {
     SCOPED_TRACE(r.what);
     tool_run t;
@@ -218,14 +251,20 @@ TEST(SafeFilesE2e, InputThatCanNeverBeAnAnswerEndsTheRunAtOnce) {
 #else
   const unsigned long cap = 256ul << 20;
 #endif
-  struct row { const char* what; std::string stdin_path, input; std::string err; };
+  struct row {
+    const char* what;
+    std::string stdin_path, input;
+    std::string err;
+  };
   const row rows[] = {
-      {"/dev/zero", "/dev/zero", "", "!!! standard input line 1 holds a NUL byte: no answer for H0\n"},
+      {"/dev/zero", "/dev/zero", "",
+       "!!! standard input line 1 holds a NUL byte: no answer for H0\n"},
       {"a NUL byte after an answer", "", std::string("0\n5 \0\n", 6),
        "!!! standard input line 2 holds a NUL byte: no answer for H_max\n"},
       {"an endless line", "", "0\n5\n" + std::string(3 << 20, '7'),
        "!!! standard input line 3 is longer than 1048576 bytes: no answer for the % of losses\n"},
-      {"a directory", "/", "", "!!! cannot read standard input: Is a directory: no answer for H0\n"}};
+      {"a directory", "/", "",
+       "!!! cannot read standard input: Is a directory: no answer for H0\n"}};
   for (const row& r : rows) {
     SCOPED_TRACE(r.what);
     tool_run t;

@@ -198,23 +198,27 @@ TEST(Reader, RefusesDamagedTablesNamingTheLine) {
        with_line(good, 10, "PARAMETER(Nd_poi=104,N_hist=76,N_O_m=504)"),
        "line 10: the PARAMETER line differs"},
       {"601 pieces",
-       with_line(with_line(good, 5, "#define Nd_poi                   601    // nb of "
-                                    "points of each histogram"),
+       with_line(with_line(good, 5,
+                           "#define Nd_poi                   601    // nb of "
+                           "points of each histogram"),
                  10, "PARAMETER(Nd_poi=601,N_hist=76,N_O_m=505)"),
        "line 5: Nd_poi must be from 1 to 600"},
       {"100001 histograms",
-       with_line(with_line(good, 6, "#define N_histogram              100000    // nb of "
-                                    "histograms"),
+       with_line(with_line(good, 6,
+                           "#define N_histogram              100000    // nb of "
+                           "histograms"),
                  10, "PARAMETER(Nd_poi=104,N_hist=100000,N_O_m=505)"),
        "line 6: N_histogram must be from 0 to 99999"},
       {"no map entry",
-       with_line(with_line(good, 7, "#define N_H_max                 5    // real H -> (int) "
-                                    "-> value of H of histogram "),
+       with_line(with_line(good, 7,
+                           "#define N_H_max                 5    // real H -> (int) "
+                           "-> value of H of histogram "),
                  10, "PARAMETER(Nd_poi=104,N_hist=76,N_O_m=5)"),
        "line 7: N_H_max must be from 6 to 100005"},
       {"a billion pieces in a small file",
-       with_line(with_line(good, 5, "#define Nd_poi                   1000000000    // nb of "
-                                    "points of each histogram"),
+       with_line(with_line(good, 5,
+                           "#define Nd_poi                   1000000000    // nb of "
+                           "points of each histogram"),
                  10, "PARAMETER(Nd_poi=1000000000,N_hist=76,N_O_m=505)"),
        "line 5: Nd_poi must be from 1 to 600"},
       {"the step 0", with_line(good, 14, "if(h<20.000000 ) j=0+(int)(h/0.000000);"),
@@ -269,7 +273,8 @@ TEST(Reader, RefusesDamagedTablesNamingTheLine) {
       // Read whole, it would be cell 1; its first 63 characters are 0.
       {"a number too long to read whole", with_line(good, 27, std::string(63, '0') + "1 1"),
        "line 27: expected \"<integer> <integer>\""},
-      {"a missing map line", with_line(good, 100, ""), "line 100: expected \"<integer> <integer>\""},
+      {"a missing map line", with_line(good, 100, ""),
+       "line 100: expected \"<integer> <integer>\""},
       {"a histogram the file does not hold", with_line(good, 36, "10 77"),
        "line 36: the map names a histogram the file does not hold"},
       {"a histogram below 0", with_line(good, 36, "10 -1"),
@@ -280,25 +285,34 @@ TEST(Reader, RefusesDamagedTablesNamingTheLine) {
       {"map entry to a higher histogram", with_line(good, 36, "10 12"),
        "line 36: map entry 10 -> histogram 12: the histogram's coupling 0.64000000000000001 "
        "is above 0.40000000000000002"},
-      {"pieces not Nd_poi", with_line(good, record(3), "3 0.120000 103 0.256406 "
-                                                        "1.7140964618063349e-02"),
+      {"pieces not Nd_poi",
+       with_line(good, record(3),
+                 "3 0.120000 103 0.256406 "
+                 "1.7140964618063349e-02"),
        "line 845: the number of pieces must be Nd_poi"},
-      {"records out of order", with_line(good, record(1), "2 0.040000 104 0.178203 "
-                                                           "1.8514582376614755e-02"),
+      {"records out of order",
+       with_line(good, record(1),
+                 "2 0.040000 104 0.178203 "
+                 "1.8514582376614755e-02"),
        "line 633: the histograms must be numbered in order from 0"},
-      {"a box area not in the tool's form", with_line(good, record(5), "5 0.200000 104 "
-                                                                    "1.000000 1e+308"),
+      {"a box area not in the tool's form",
+       with_line(good, record(5),
+                 "5 0.200000 104 "
+                 "1.000000 1e+308"),
        "line 1057: expected \"<integer> <real> <integer> <real> <real>\""},
-      {"a negative coupling", with_line(good, record(5), "5 -0.240000 104 0.412813 "
-                                                          "1.5336150561080104e-02"),
+      {"a negative coupling",
+       with_line(good, record(5),
+                 "5 -0.240000 104 0.412813 "
+                 "1.5336150561080104e-02"),
        "line 1057: the coupling must be finite and at least 0"},
-      {"a box area of 0", with_line(good, record(5), "5 0.240000 104 0.412813 "
-                                                    "0.0000000000000000e+00"),
+      {"a box area of 0",
+       with_line(good, record(5),
+                 "5 0.240000 104 0.412813 "
+                 "0.0000000000000000e+00"),
        "line 1057: the box area must be finite and above 0"},
       {"a huge box area", huge_area(good, 5),
        "line 1057: the box area 1e+308 does not agree with the loss"},
-      {"boxes below the density", boxes_scaled(good, 5, 0.9),
-       "line 1057: histogram 5, piece"},
+      {"boxes below the density", boxes_scaled(good, 5, 0.9), "line 1057: histogram 5, piece"},
       // A box may stand above the density at its piece's left end and at
       // the largest coupling served, and still below it where it is largest.
       {"a box 2 % below the density at its piece's right end",
@@ -308,8 +322,7 @@ TEST(Reader, RefusesDamagedTablesNamingTheLine) {
        box_against_density(good, 40, 103, piece_end::right, 0.999),
        "line 4767: histogram 40, piece 103 ["},
       {"the first box 2 % below at its left end",
-       box_against_density(good, 5, 0, piece_end::left, 0.98),
-       "line 1057: histogram 5, piece 0 ["},
+       box_against_density(good, 5, 0, piece_end::left, 0.98), "line 1057: histogram 5, piece 0 ["},
       {"the first box 0.1 % below at its left end",
        box_against_density(good, 5, 0, piece_end::left, 0.999),
        "line 1057: histogram 5, piece 0 ["},
@@ -326,12 +339,10 @@ TEST(Reader, RefusesDamagedTablesNamingTheLine) {
        "line 541: point 13 (-0.75) must be above point 12 (-0.75)"},
       {"last point 2", with_line(good, 632, "2.0000000000000000e+00"),
        "line 632: the last point must be 1"},
-      {"last point one ulp below 1", with_line(good, 632, "9.9999999999999989e-01"),
-       "accepted"},
+      {"last point one ulp below 1", with_line(good, 632, "9.9999999999999989e-01"), "accepted"},
       {"last point two ulps below 1", with_line(good, 632, "9.9999999999999978e-01"),
        "line 632: the last point must be 1"},
-      {"a point cut short", with_line(good, 630, "9.61538461538"),
-       "line 630: expected \"<real>\""},
+      {"a point cut short", with_line(good, 630, "9.61538461538"), "line 630: expected \"<real>\""},
       {"the last line cut", good.substr(0, good.size() - 12),
        "line 8688: the file ends inside this line, which has no line end"},
       {"no line end at the end", good.substr(0, good.size() - 1),
@@ -396,7 +407,8 @@ int routed_by_the_file(const std::string& text, double h) {
     double bound = 0.0, step = 0.0;
     int base = 0;
     const std::string line = i == 13 ? "else " + lines[i] : lines[i];
-    if (std::sscanf(line.c_str(), "else if(h<%lf ) j=%d+(int)(h/%lf);", &bound, &base, &step) != 3) {
+    if (std::sscanf(line.c_str(), "else if(h<%lf ) j=%d+(int)(h/%lf);", &bound, &base, &step) !=
+        3) {
       break;
     }
     j = base + static_cast<int>(h / step);
@@ -460,7 +472,8 @@ TEST(Bounds, BracketTheDensityWhereverTheHistogramServes) {
       const double lo = s.smallest_served(g);
       const double up = s.largest_served(g);
       for (int k = 0; k < s.pieces_per_histogram(); ++k) {
-        const o3_piece& q = t->rest->pieces[static_cast<std::size_t>(g * s.pieces_per_histogram() + k)];
+        const o3_piece& q =
+            t->rest->pieces[static_cast<std::size_t>(g * s.pieces_per_histogram() + k)];
         for (const double h : {lo, 0.7 * lo + 0.3 * up, std::nextafter(up, lo)}) {
           for (const double f : {0.0, 0.3, 0.5, 0.9, 1.0}) {
             const double at = f * q.width;
@@ -516,7 +529,9 @@ TEST(Bounds, TheFirstTryStopsAtTheSqueeze) {
 
 // The table of a draw test: each opens its table here, so that they can be
 // pointed at one draw engine in one place.
-sampler open_tables_only(const std::string& path) { return sampler(path, o3::sampler::engine::tables); }
+sampler open_tables_only(const std::string& path) {
+  return sampler(path, o3::sampler::engine::tables);
+}
 
 // The draw for h in [H0, H_max) as the density alone decides it: each first
 // try as the tables make it and, where it misses, its height against the
@@ -583,8 +598,9 @@ TEST(Draws, FollowTheDensityInsideAndOutsideTheTable) {
     double h;
     bool outside;
   } cases[] = {{1.0, false}, {5.3, false}, {std::nextafter(12.0, 0.0), false},
-               {0.0, true},  {0.4, true},  {12.0, true}, {60.0, true}, {1e10, true},
-               {-5.3, false}, {-0.4, true}};
+               {0.0, true},  {0.4, true},  {12.0, true},
+               {60.0, true}, {1e10, true}, {-5.3, false},
+               {-0.4, true}};
   constexpr int n = 200000;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.h);
@@ -609,17 +625,29 @@ TEST(Draws, InvertOutsideTheTableToTheLastDigits) {
   const struct {
     double h;
     std::uint64_t top53;  // the word's top 53 bits: u = top53 * 2^-53
-  } cases[] = {{20.0, 9}, {20.0, std::uint64_t{1} << 52}, {35.0, 1}, {1e4, 3},
+  } cases[] = {{20.0, 9},
+               {20.0, std::uint64_t{1} << 52},
+               {35.0, 1},
+               {1e4, 3},
                // u = 0 where exp(-2h) underflows: log(0) is -inf, y is -1.
                {400.0, 0},
-               {-1e-3, 5}, {-1e-3, (std::uint64_t{1} << 53) - 7}, {-0.49, 12345},
+               {-1e-3, 5},
+               {-1e-3, (std::uint64_t{1} << 53) - 7},
+               {-0.49, 12345},
                // Subnormal couplings, whose products would keep a few bits.
-               {5e-324, 2702159776422297}, {-3e-320, 6305039478318694},
+               {5e-324, 2702159776422297},
+               {-3e-320, 6305039478318694},
                // Tiny couplings, where y differs from the uniform 2u - 1 by
                // about 2u(1 - u)h, and the hand-over between the forms.
-               {1e-11, 1}, {1e-11, std::uint64_t{1} << 52}, {1e-11, (std::uint64_t{1} << 53) - 1},
-               {1e-11, 3141592653589793}, {-1e-12, 5}, {-1e-12, std::uint64_t{1} << 51},
-               {-1e-12, (std::uint64_t{1} << 53) - 3}, {0.5, 77777}, {std::nextafter(0.5, 0.0), 77777}};
+               {1e-11, 1},
+               {1e-11, std::uint64_t{1} << 52},
+               {1e-11, (std::uint64_t{1} << 53) - 1},
+               {1e-11, 3141592653589793},
+               {-1e-12, 5},
+               {-1e-12, std::uint64_t{1} << 51},
+               {-1e-12, (std::uint64_t{1} << 53) - 3},
+               {0.5, 77777},
+               {std::nextafter(0.5, 0.0), 77777}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "h = " << c.h << ", u = " << c.top53 << " * 2^-53");
     std::uint64_t word = c.top53 << 11;
@@ -627,9 +655,8 @@ TEST(Draws, InvertOutsideTheTableToTheLastDigits) {
         c_table(s), c.h, [](void* w) { return *static_cast<std::uint64_t*>(w); }, &word);
     const long double h = std::fabs(c.h);
     const long double u = std::ldexp(static_cast<long double>(c.top53), -53);
-    const long double exact =
-        h < 0.5L ? 1.0L + std::log1p((1.0L - u) * std::expm1(-2.0L * h)) / h
-                 : 1.0L + std::log(u + (1.0L - u) * std::exp(-2.0L * h)) / h;
+    const long double exact = h < 0.5L ? 1.0L + std::log1p((1.0L - u) * std::expm1(-2.0L * h)) / h
+                                       : 1.0L + std::log(u + (1.0L - u) * std::exp(-2.0L * h)) / h;
     // Within 6e-16, under 3 ulps of 1 (the largest error seen is 4e-16): a
     // form that loses digits errs by 1e-13 at h = 1e-3 and 1e-5 at 1e-11.
     EXPECT_NEAR(y, static_cast<double>(c.h < 0 ? -exact : exact), 6e-16);
@@ -791,14 +818,15 @@ TEST(Draws, ManyAtOnceAreTheBatchesOrTheDrawsOneByOne) {
     for (std::size_t from = 0; from < h.size(); from += O3_BATCH) {
       const std::size_t b = std::min<std::size_t>(O3_BATCH, h.size() - from);
       if (how != engine::tables) {
-        for (std::size_t i = 0; i < b; ++i) expected[from + i] = o3_draw(c_table(s), h[from + i], &r);
+        for (std::size_t i = 0; i < b; ++i)
+          expected[from + i] = o3_draw(c_table(s), h[from + i], &r);
         continue;
       }
       std::vector<std::uint64_t> word(b);
       for (std::size_t i = 0; i < b; ++i) word[i] = o3_rng_next(&r);
       for (std::size_t i = 0; i < b; ++i) {
-        expected[from + i] = o3_draw_rest(c_table(s), h[from + i], word[i], o3_rng_word, &r,
-                                          nullptr, nullptr);
+        expected[from + i] =
+            o3_draw_rest(c_table(s), h[from + i], word[i], o3_rng_word, &r, nullptr, nullptr);
       }
     }
     std::vector<double> y(h.size());

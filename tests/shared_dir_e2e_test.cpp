@@ -50,10 +50,10 @@ void as(tool_run& t, uid_t uid, gid_t gid) {
   t.gid = gid;
 }
 
-#define SKIP_WITHOUT_A_SECOND_USER()                                                       \
-  if (!can_run_as(runner, runner_group)) {                                                 \
-    GTEST_SKIP() << "needs root to run the tool as uid " << runner << " beside uid "       \
-                 << other << " in a shared directory, and that uid able to execute it";    \
+#define SKIP_WITHOUT_A_SECOND_USER()                                                          \
+  if (!can_run_as(runner, runner_group)) {                                                    \
+    GTEST_SKIP() << "needs root to run the tool as uid " << runner << " beside uid " << other \
+                 << " in a shared directory, and that uid able to execute it";                \
   }
 
 TEST(SharedDirectoryE2e, AnotherUsersLockStopsARunOnlyWhileItsRunIsLive) {
@@ -69,8 +69,9 @@ TEST(SharedDirectoryE2e, AnotherUsersLockStopsARunOnlyWhileItsRunIsLive) {
   as(mine, runner, runner_group);
   mine.run("", short_run);
   EXPECT_EQ(mine.status, 1);
-  EXPECT_EQ(mine.err, "o3tables: another table run is under way in this directory "
-                      "(it holds .o3tables.lock): this one stops\n");
+  EXPECT_EQ(mine.err,
+            "o3tables: another table run is under way in this directory "
+            "(it holds .o3tables.lock): this one stops\n");
   EXPECT_EQ(mine.out, "");
   // Killed, their run leaves its lock file, which only they may remove: it
   // is readable by all whatever their umask, and locked read-only from now
@@ -87,8 +88,8 @@ TEST(SharedDirectoryE2e, AnotherUsersLockStopsARunOnlyWhileItsRunIsLive) {
     EXPECT_EQ(mine.status, 0) << mine.err;
     EXPECT_EQ(mine.err, "");
   }
-  EXPECT_EQ(mine.files(), (std::vector<std::string>{".o3tables.lock", "O3.res", "temp1.tmp",
-                                                    "temp2.tmp"}));
+  EXPECT_EQ(mine.files(),
+            (std::vector<std::string>{".o3tables.lock", "O3.res", "temp1.tmp", "temp2.tmp"}));
 }
 
 // A FIFO of another user in the lock file's place: opened read-only, it

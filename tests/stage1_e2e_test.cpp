@@ -43,7 +43,10 @@ struct stage1_run {
     for (const std::string& line : lines_of(t.out)) {
       if (line.rfind("count=", 0) != 0) continue;
       const std::string head = "count=" + std::to_string(c += 10) + ", H_result=";
-      if (!line.starts_with(head)) { ADD_FAILURE() << line; break; }
+      if (!line.starts_with(head)) {
+        ADD_FAILURE() << line;
+        break;
+      }
       const double v = std::stod(line.substr(head.size()));
       EXPECT_TRUE(v >= grid.at(c) - 1e-6 && v < grid[c] + 50.0) << line;
     }
@@ -76,13 +79,15 @@ TEST(Stage1E2e, WorkedExampleH0At0To3000Losses10) {
   // 0, 0.05, 0.1003, 0.1511, 0.2034 rounded down to steps of 0.04.
   ASSERT_GE(r.grid_lines.size(), 7u);
   EXPECT_EQ(std::vector(r.grid_lines.begin(), r.grid_lines.begin() + 7),
-            (std::vector<std::string>{"0.000000 3000.000000", std::to_string(r.grid.size()) +
-             " 1.050000", "0 0.000000", "1 0.040000", "2 0.080000", "3 0.120000", "4 0.200000"}));
+            (std::vector<std::string>{"0.000000 3000.000000",
+                                      std::to_string(r.grid.size()) + " 1.050000", "0 0.000000",
+                                      "1 0.040000", "2 0.080000", "3 0.120000", "4 0.200000"}));
   // N = count - 1 histograms after the first, Nd_poi = 104, 28 bytes a point.
   char size[80];
-  std::snprintf(size, sizeof size, "will be of %4.3f Mo\n", 
+  std::snprintf(size, sizeof size, "will be of %4.3f Mo\n",
                 static_cast<double>(r.grid.size() - 1) * 28 * 104 / 1e6);
-  EXPECT_TRUE(r.t.out.ends_with(dash_line + "The size of the file \"O3.res\" " + size +
+  EXPECT_TRUE(r.t.out.ends_with(
+      dash_line + "The size of the file \"O3.res\" " + size +
       "if the size of the file is too important, increase the losses or decrease H_max\n\n" +
       ask_continue + banner + ask_H0));
   EXPECT_EQ(r.t.out.find("sorry"), std::string::npos);
@@ -100,8 +105,9 @@ TEST(Stage1E2e, ScanStopsAtTheFirstGreaterValueAndTheLastCellIsSkipped) {
   stage1_run r("0.37\n300\n3\n");
   // cst[1] = -trunc(0.37000001/0.012) = -30,
   // cst[2] = -30 + trunc((100-1e-9)/0.012) - trunc((100+1e-8)/1.5) + 1 = -30 + 8333 - 66 + 1.
-  EXPECT_NE(r.t.file("temp1.tmp").find("\nif(h<100.000000 ) j=-30+(int)(h/0.012000);\n"
-                                       "else if(h<300.000000 ) j=8238+(int)(h/1.500000);\n"),
+  EXPECT_NE(r.t.file("temp1.tmp")
+                .find("\nif(h<100.000000 ) j=-30+(int)(h/0.012000);\n"
+                      "else if(h<300.000000 ) j=8238+(int)(h/1.500000);\n"),
             std::string::npos);
   EXPECT_EQ(r.grid_lines.at(342), "340 99.024000");
   EXPECT_EQ(r.grid_lines.at(343), "341 99.000000");
@@ -127,16 +133,21 @@ TEST(Stage1E2e, LastValueBeyondThePiecesStaysUnrounded) {
 // H0 = H_max, which no reader accepts: it is asked again.
 TEST(Stage1E2e, ARangeEmptyInSixDecimalsIsAskedAgain) {
   stage1_run r("0\n5e-8\n5\n10\n");
-  EXPECT_NE(r.t.out.find(ask_H_max + "!!! H_max must exceed H0 in six decimals: O3.res gives "
-                         "both so, and a table needs a range\n" + ask_H_max),
-            std::string::npos) << r.t.out;
+  EXPECT_NE(r.t.out.find(ask_H_max +
+                         "!!! H_max must exceed H0 in six decimals: O3.res gives "
+                         "both so, and a table needs a range\n" +
+                         ask_H_max),
+            std::string::npos)
+      << r.t.out;
   EXPECT_NE(r.t.file("temp2.tmp").find("0.000000 5.000000\n"), std::string::npos);
 }
 
 TEST(Stage1E2e, OnePercentLossesAnnounceTheCapOf600Points) {
   stage1_run r("0\n0.2\n1\n");
   EXPECT_NE(r.t.out.find("\nsorry, the number of pts for each histogram must be less than 600 "
-                         "=> nd=600 =>losses min=1% \n" + dash_line), std::string::npos);
+                         "=> nd=600 =>losses min=1% \n" +
+                         dash_line),
+            std::string::npos);
 }
 
 TEST(Stage1E2e, ProgressLinesOnlyFromTheTenthValueOn) {

@@ -26,7 +26,8 @@ void check_full_run(const tool_run& t, double H0, double H_max, double losses, i
   const int count = std::stoi(grid[1]), N_H_max = std::stoi(grid.back()) + 5;
   ASSERT_EQ(grid.size(), count + 3u);
   char head[2048];
-  std::snprintf(head, sizeof head,
+  std::snprintf(
+      head, sizeof head,
       "-> O(3) with H0=%f -> H_max=%f and loss=%f%%\n%s\n"
       "----> 1. copy these lines (do not remove!) -----------------\n"
       "--> a. in C: at the beginning of the main program \n"
@@ -36,8 +37,8 @@ void check_full_run(const tool_run& t, double H0, double H_max, double losses, i
       "-\n--> b. in FORTRAN: replace everywhere  \nPARAMETER(Nd_poi=%d,N_hist=%d,N_O_m=%d)\n-\n",
       H0, H_max, losses, std::string(54, '-').c_str(), Nd, count - 1, N_H_max, Nd, count - 1,
       N_H_max);
-  const std::string res = t.file("O3.res"), front =
-      head + t.file("temp1.tmp") + std::to_string(count - 1) + "\n";
+  const std::string res = t.file("O3.res"),
+                    front = head + t.file("temp1.tmp") + std::to_string(count - 1) + "\n";
   ASSERT_EQ(res.substr(0, front.size()), front);
   const auto records = lines_of(res.substr(front.size()));
   ASSERT_EQ(records.size(), static_cast<std::size_t>(count * (Nd + 2)));
@@ -99,21 +100,25 @@ void check_full_run(const tool_run& t, double H0, double H_max, double losses, i
     if (::testing::Test::HasFailure()) return;  // one histogram's report is enough
   }
   EXPECT_TRUE(t.out.ends_with("\n\n     " + std::string(51, '-') +
-      "\nYou must COPY THE FILE \"O3.res\" IN YOUR WORKING DIRECTORY"
-      "\nYou must COPY THE FIRST LINES of O3.res in your program"
-      "\nYou can remove the files temp1.tmp and temp2.tmp\n     " + std::string(51, '-') + "\n\n"));
+                              "\nYou must COPY THE FILE \"O3.res\" IN YOUR WORKING DIRECTORY"
+                              "\nYou must COPY THE FIRST LINES of O3.res in your program"
+                              "\nYou can remove the files temp1.tmp and temp2.tmp\n     " +
+                              std::string(51, '-') + "\n\n"));
   EXPECT_EQ(line + 7, console.size());
 }
 
 TEST(Stage2E2e, FullRunsGiveFinishedHistograms) {
   // Nd_poi: losses 10 -> trunc(5/(1.05-1.002)) = 104; 20 -> trunc(3/(1.1-1.02)+1)
   // = 38; 1 -> 1666, capped at 600.
-  const struct { const char* input; double H0, H_max, losses; int Nd; } cases[] = {
-      {"0\n20\n10\n1\n", 0, 20, 10, 104},
-      {"3\n20\n10\n1\n", 3, 20, 10, 104},
-      {"0\n3000\n10\n0\n0\n20\n20\n1\n", 0, 20, 20, 38},  // declined once
-      {"0\n2\n1\n1\n", 0, 2, 1, 600},
-      {"0\n100\n10\n1\n", 0, 100, 10, 104}};  // a piece bound
+  const struct {
+    const char* input;
+    double H0, H_max, losses;
+    int Nd;
+  } cases[] = {{"0\n20\n10\n1\n", 0, 20, 10, 104},
+               {"3\n20\n10\n1\n", 3, 20, 10, 104},
+               {"0\n3000\n10\n0\n0\n20\n20\n1\n", 0, 20, 20, 38},  // declined once
+               {"0\n2\n1\n1\n", 0, 2, 1, 600},
+               {"0\n100\n10\n1\n", 0, 100, 10, 104}};  // a piece bound
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);
     tool_run t;
@@ -144,8 +149,8 @@ TEST(Stage2E2e, KeepingTheLossesChangesOnlyTheHistogramsAboveThem) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.said);
-    const std::vector<std::string> run = {"--h0", c.h0, "--hmax", c.h_max, "--losses", c.losses,
-                                          "--yes"};
+    const std::vector<std::string> run = {"--h0",     c.h0,     "--hmax", c.h_max,
+                                          "--losses", c.losses, "--yes"};
     tool_run plain, kept;
     plain.run("", run);
     std::vector<std::string> with = run;

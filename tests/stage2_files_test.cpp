@@ -28,8 +28,15 @@ namespace fs = std::filesystem;
 
 struct temp_dir {  // a fresh directory, current while the test runs
   fs::path home = fs::current_path(), dir;
-  temp_dir() { char n[] = "/tmp/o3_stage2_XXXXXX"; dir = mkdtemp(n); fs::current_path(dir); }
-  ~temp_dir() { fs::current_path(home); fs::remove_all(dir); }
+  temp_dir() {
+    char n[] = "/tmp/o3_stage2_XXXXXX";
+    dir = mkdtemp(n);
+    fs::current_path(dir);
+  }
+  ~temp_dir() {
+    fs::current_path(home);
+    fs::remove_all(dir);
+  }
 };
 void write(const char* name, const std::string& text) { std::ofstream(name) << text; }
 std::string read(const char* name) {
@@ -57,8 +64,7 @@ std::string grid_with(int line, const std::string& replacement) {  // line 1..5,
   return text;
 }
 std::string snippet_with(const std::string& map) {
-  return "--> a. In C \nif(h<1.000000 ) j=0+(int)(h/0.040000);\n" +
-         std::string(O3_END_COPY) + map;
+  return "--> a. In C \nif(h<1.000000 ) j=0+(int)(h/0.040000);\n" + std::string(O3_END_COPY) + map;
 }
 const std::string map12 = "12\n0 0\n1 0\n2 0\n3 0\n4 0\n5 0\n6 0\n7 0\n8 0\n9 0\n10 0\n11 0\n";
 const std::string good_map = snippet_with(map12);
@@ -105,13 +111,14 @@ TEST(Stage2FilesDeathTest, DamagedTempFilesStopTheRunBeforeO3resIsTouched) {
        at + "3: longer than 4096 bytes: it is not stage 1's file"},
       {"temp2.tmp a directory", std::nullopt, good_map, "cannot open temp2\\.tmp: Is a directory",
        "", false, [] { fs::create_directory("temp2.tmp"); }},
-      {"temp1.tmp a FIFO", grid_with(0, ""), std::nullopt, "cannot open temp1\\.tmp: Is a FIFO",
-       "", false, [] { mkfifo("temp1.tmp", 0600); }},
+      {"temp1.tmp a FIFO", grid_with(0, ""), std::nullopt, "cannot open temp1\\.tmp: Is a FIFO", "",
+       false, [] { mkfifo("temp1.tmp", 0600); }},
       {"temp1.tmp a device", grid_with(0, ""), std::nullopt,
        "cannot open temp1\\.tmp: Is a character device", "", false,
        [] { fs::create_symlink("/dev/zero", "temp1.tmp"); }},
       {"letter in the factor", grid_with(2, "2 1.05O000\n"), good_map, at + "2: expected " + pair},
-      {"letter in a coupling", grid_with(4, "1 0.5e0x00\n"), good_map, at + "4: expected " + coupling},
+      {"letter in a coupling", grid_with(4, "1 0.5e0x00\n"), good_map,
+       at + "4: expected " + coupling},
       {"nan coupling", grid_with(4, "1 nan\n"), good_map, at + "4: expected " + coupling},
       {"infinite coupling", grid_with(4, "1 1e999\n"), good_map, at + "4: expected " + coupling},
       {"two answers glued", grid_with(3, "0 0.000000 1 0.500000\n"), good_map,

@@ -29,31 +29,64 @@ TEST(SubcommandsE2e, TakeHelpAndSayWhatIsWrongWithAnArgument) {
   } rows[] = {
       {"check -h", {"check", "-h"}, 0, "usage: o3tables check [-C DIR] [FILE]", ""},
       {"emit --help", {"emit", "--help"}, 0, "usage: o3tables emit [-C DIR] [--lang", ""},
-      {"a value after =", {"check", "--draws=999"}, 2, "",
+      {"a value after =",
+       {"check", "--draws=999"},
+       2,
+       "",
        "o3tables check: --draws '999' refused: the draws per coupling are a whole number "
        "from 1000 to 100000000\n"},
-      {"more draws than the most", {"check", "--draws", "100000001"}, 2, "",
+      {"more draws than the most",
+       {"check", "--draws", "100000001"},
+       2,
+       "",
        "o3tables check: --draws '100000001' refused: the draws per coupling are a whole "
        "number from 1000 to 100000000\n"},
-      {"the fewest draws", {"check", "--draws", "1000", "none.res"}, 1, "",
+      {"the fewest draws",
+       {"check", "--draws", "1000", "none.res"},
+       1,
+       "",
        "o3tables check: none.res: No such file or directory\n"},
-      {"a slip of the keyboard", {"check", "--sed", "5"}, 2, "",
+      {"a slip of the keyboard",
+       {"check", "--sed", "5"},
+       2,
+       "",
        "o3tables check: unknown option '--sed' (did you mean --seed?)\n"},
-      {"a language", {"emit", "--lang=pascal"}, 2, "",
+      {"a language",
+       {"emit", "--lang=pascal"},
+       2,
+       "",
        "o3tables emit: --lang 'pascal' refused: the languages are c, fortran or all\n"},
-      {"control bytes", {"check", "--\x1b[2J"}, 2, "",
+      {"control bytes",
+       {"check", "--\x1b[2J"},
+       2,
+       "",
        "o3tables check: unknown option '--\\x1b[2J'\n"},
-      {"two files", {"emit", "a.res", "b.res"}, 2, "",
+      {"two files",
+       {"emit", "a.res", "b.res"},
+       2,
+       "",
        "o3tables emit: a second file 'b.res' after 'a.res'\n"},
       {"a directory", {"check", "."}, 1, "", "o3tables check: .: is a directory, not a table\n"},
-      {"no such file", {"emit", "none.res"}, 1, "",
+      {"no such file",
+       {"emit", "none.res"},
+       1,
+       "",
        "o3tables emit: none.res: No such file or directory\n"},
-      {"help with a value", {"check", "--help=1"}, 2, "",
+      {"help with a value",
+       {"check", "--help=1"},
+       2,
+       "",
        "o3tables check: option '--help' takes no value\n"},
       // An unset shell variable: not the option left out.
-      {"an empty value after =", {"check", "--svg="}, 2, "",
+      {"an empty value after =",
+       {"check", "--svg="},
+       2,
+       "",
        "o3tables check: option '--svg' needs a value\n"},
-      {"an empty value", {"emit", "--out", ""}, 2, "",
+      {"an empty value",
+       {"emit", "--out", ""},
+       2,
+       "",
        "o3tables emit: option '--out' needs a value\n"},
   };
   for (const auto& r : rows) {
@@ -85,14 +118,14 @@ TEST(SubcommandsE2e, AFullDeviceFailsAndANameStaysOutOfTheCode) {
     EXPECT_EQ(t.file(std::string("named/") + name), t.file(std::string("plain/") + name)) << name;
   }
   EXPECT_EQ(t.file("named/o3_sampler.f90").find("evil"), std::string::npos);
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"check", "--draws", "1000"},
-        std::vector<std::string>{"emit", "--out", "full"}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"check", "--draws", "1000"},
+                                               std::vector<std::string>{"emit", "--out", "full"}}) {
     SCOPED_TRACE(args[0]);
     t.stdout_path = "/dev/full";
     t.run("", args);
     EXPECT_EQ(t.status, 1);
-    EXPECT_EQ(t.err, "o3tables " + args[0] + ": cannot write standard output: No space left on device\n");
+    EXPECT_EQ(t.err,
+              "o3tables " + args[0] + ": cannot write standard output: No space left on device\n");
   }
 }
 
@@ -122,39 +155,76 @@ TEST(SubcommandsE2e, OutputsNeverReplaceTheTableNorWriteThroughALink) {
     std::string err;  // a line of stderr
     std::string out;  // a line of stdout
   } rows[] = {
-      {"the picture over the table", {"check", "--draws", "1000", "--svg", "O3.res"}, 2,
-       "o3tables check: --svg 'O3.res' refused: would replace the table checked\n", ""},
-      {"the data over the table through a path", {"check", "--draws", "1000", "--data", "./O3.res"},
-       2, "o3tables check: --data './O3.res' refused: would replace the table checked\n", ""},
-      {"emit over the table it checks", {"emit", "--out", ".", "o3_sampler.c"}, 2,
+      {"the picture over the table",
+       {"check", "--draws", "1000", "--svg", "O3.res"},
+       2,
+       "o3tables check: --svg 'O3.res' refused: would replace the table checked\n",
+       ""},
+      {"the data over the table through a path",
+       {"check", "--draws", "1000", "--data", "./O3.res"},
+       2,
+       "o3tables check: --data './O3.res' refused: would replace the table checked\n",
+       ""},
+      {"emit over the table it checks",
+       {"emit", "--out", ".", "o3_sampler.c"},
+       2,
        "o3tables emit: --out '.' refused: './o3_sampler.c' would replace the table "
-       "'o3_sampler.c'\n", ""},
+       "'o3_sampler.c'\n",
+       ""},
       // The table passes: status 3 is the picture's alone.
-      {"a picture that cannot be written", {"check", "--draws", "1000", "--svg", "no/p.svg"}, 3,
+      {"a picture that cannot be written",
+       {"check", "--draws", "1000", "--svg", "no/p.svg"},
+       3,
        "o3tables check: cannot write the picture 'no/p.svg': No such file or directory\n",
        "O3.res: passes every check\n"},
-      {"a picture on a link", {"check", "--draws", "1000", "--svg", "p.svg"}, 0, "",
+      {"a picture on a link",
+       {"check", "--draws", "1000", "--svg", "p.svg"},
+       0,
+       "",
        "picture: p.svg at h = 2.5"},
       {"emit on a link", {"emit", "--lang", "c"}, 0, "", "wrote ./o3_sampler.h\n"},
-      {"a picture on a link to a device", {"check", "--draws", "1000", "--svg", "full.svg"}, 0,
-       "", "picture: full.svg at h = 2.5"},
-      {"data on a link to a FIFO", {"check", "--draws", "1000", "--data", "fifo.dat"}, 0, "",
+      {"a picture on a link to a device",
+       {"check", "--draws", "1000", "--svg", "full.svg"},
+       0,
+       "",
+       "picture: full.svg at h = 2.5"},
+      {"data on a link to a FIFO",
+       {"check", "--draws", "1000", "--data", "fifo.dat"},
+       0,
+       "",
        "data: fifo.dat, "},
-      {"emit on a link to a device", {"emit", "--lang", "c", "--out", "out"}, 0, "",
+      {"emit on a link to a device",
+       {"emit", "--lang", "c", "--out", "out"},
+       0,
+       "",
        "wrote out/o3_sampler.c\n"},
-      {"a picture named with 255 bytes", {"check", "--draws", "1000", "--svg", longest}, 0, "",
+      {"a picture named with 255 bytes",
+       {"check", "--draws", "1000", "--svg", longest},
+       0,
+       "",
        "picture: " + longest + " at h = 2.5"},
-      {"data named with 248 bytes", {"check", "--draws", "1000", "--data", long_data}, 0, "",
+      {"data named with 248 bytes",
+       {"check", "--draws", "1000", "--data", long_data},
+       0,
+       "",
        "data: " + long_data + ", "},
       // The process's own descriptors are written, not replaced: a link
       // in /dev, which only root could replace.
-      {"the picture on standard output", {"check", "--draws", "1000", "--svg", "/dev/stdout"}, 0,
-       "", "<?xml"},
+      {"the picture on standard output",
+       {"check", "--draws", "1000", "--svg", "/dev/stdout"},
+       0,
+       "",
+       "<?xml"},
       // A device is written, not replaced.
-      {"a picture thrown away", {"check", "--draws", "1000", "--svg", "/dev/null"}, 0, "",
+      {"a picture thrown away",
+       {"check", "--draws", "1000", "--svg", "/dev/null"},
+       0,
+       "",
        "picture: /dev/null at h = 2.5"},
       {"the picture and the data thrown away",
-       {"check", "--draws", "1000", "--svg", "/dev/null", "--data", "/dev/null"}, 0, "",
+       {"check", "--draws", "1000", "--svg", "/dev/null", "--data", "/dev/null"},
+       0,
+       "",
        "picture: /dev/null at h = 2.5"},
   };
   for (const auto& r : rows) {
@@ -167,8 +237,8 @@ TEST(SubcommandsE2e, OutputsNeverReplaceTheTableNorWriteThroughALink) {
     EXPECT_EQ(t.file("victim"), "not to be touched\n");
   }
   // The links were replaced by the files, never followed.
-  for (const std::string name : {"p.svg", "o3_sampler.h", "full.svg", "fifo.dat", "out/o3_sampler.c",
-                                 longest.c_str(), long_data.c_str()}) {
+  for (const std::string name : {"p.svg", "o3_sampler.h", "full.svg", "fifo.dat",
+                                 "out/o3_sampler.c", longest.c_str(), long_data.c_str()}) {
     SCOPED_TRACE(name);
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(d + name)));
   }
@@ -220,20 +290,40 @@ TEST(SubcommandsE2e, WorkInTheDirectoryNamed) {
   const struct {
     std::vector<std::string> args;
     int status;
-    std::string out, err;  // a line of each
+    std::string out, err;           // a line of each
     std::vector<std::string> made;  // files then in sub/
   } rows[] = {
-      {{"check", "-C", "sub", "--draws", "1000", "--svg", "p.svg"}, 0, "O3.res: passes every check\n",
-       "", {"p.svg"}},
-      {{"-C", "sub", "check", "--draws=1000", "--data", "d.dat"}, 0, "data: d.dat, ", "", {"d.dat"}},
-      {{"--directory=sub", "emit", "--lang", "c", "O3.res"}, 0, "wrote ./o3_sampler.c\n", "",
+      {{"check", "-C", "sub", "--draws", "1000", "--svg", "p.svg"},
+       0,
+       "O3.res: passes every check\n",
+       "",
+       {"p.svg"}},
+      {{"-C", "sub", "check", "--draws=1000", "--data", "d.dat"},
+       0,
+       "data: d.dat, ",
+       "",
+       {"d.dat"}},
+      {{"--directory=sub", "emit", "--lang", "c", "O3.res"},
+       0,
+       "wrote ./o3_sampler.c\n",
+       "",
        {"o3_sampler.c", "o3_sampler.h"}},
-      {{"emit", "--out", "src", "--directory", "sub"}, 0, "wrote src/o3_sampler.f90\n", "", {"src"}},
-      {{"check", "-C", "none"}, 2, "",
-       "o3tables check: cannot work in 'none': No such file or directory\n", {}},
+      {{"emit", "--out", "src", "--directory", "sub"},
+       0,
+       "wrote src/o3_sampler.f90\n",
+       "",
+       {"src"}},
+      {{"check", "-C", "none"},
+       2,
+       "",
+       "o3tables check: cannot work in 'none': No such file or directory\n",
+       {}},
       {{"-C", "sub", "emit", "-C", "sub"}, 2, "", "o3tables emit: option '-C' given twice\n", {}},
-      {{"check", "--directroy", "sub"}, 2, "",
-       "o3tables check: unknown option '--directroy' (did you mean --directory?)\n", {}}};
+      {{"check", "--directroy", "sub"},
+       2,
+       "",
+       "o3tables check: unknown option '--directroy' (did you mean --directory?)\n",
+       {}}};
   std::vector<std::string> expected = {"O3.res", "temp1.tmp", "temp2.tmp"};
   for (const auto& r : rows) {
     SCOPED_TRACE(r.args[0] + " " + r.args[1]);
@@ -245,7 +335,8 @@ TEST(SubcommandsE2e, WorkInTheDirectoryNamed) {
     expected.insert(expected.end(), r.made.begin(), r.made.end());
     std::sort(expected.begin(), expected.end());
     std::vector<std::string> in_sub;
-    for (const auto& e : fs::directory_iterator(t.dir() + "/sub")) in_sub.push_back(e.path().filename());
+    for (const auto& e : fs::directory_iterator(t.dir() + "/sub"))
+      in_sub.push_back(e.path().filename());
     std::sort(in_sub.begin(), in_sub.end());
     EXPECT_EQ(in_sub, expected);
   }

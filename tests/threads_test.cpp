@@ -100,7 +100,9 @@ TEST(Threads, DrawFromOneTableEachWithItsOwnStream) {
       for (std::size_t k = 0; k < alone.size(); ++k) {
         ASSERT_EQ(together[k].y.size(), alone[k].y.size());
         EXPECT_EQ(std::memcmp(together[k].y.data(), alone[k].y.data(),
-                              alone[k].y.size() * sizeof(double)), 0) << "thread " << k;
+                              alone[k].y.size() * sizeof(double)),
+                  0)
+            << "thread " << k;
         EXPECT_EQ(together[k].outside, alone[k].outside) << "thread " << k;
         EXPECT_EQ(together[k].errors, 0u);
         outside += together[k].outside;

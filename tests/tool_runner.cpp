@@ -31,7 +31,8 @@ tool_run::tool_run(const std::string& dir) : dir_(dir), owns_dir_(false) {}
 
 tool_run::~tool_run() {
   if (pid_ > 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
-  for (int fd : fds_) if (fd >= 0) close(fd);
+  for (int fd : fds_)
+    if (fd >= 0) close(fd);
   std::error_code e;
   if (owns_dir_) std::filesystem::remove_all(dir_, e);
 }
@@ -64,8 +65,7 @@ std::vector<std::string> tool_run::files() const {
   return names;
 }
 
-void tool_run::run(const std::string& input, const std::vector<std::string>& args,
-                   int seconds) {
+void tool_run::run(const std::string& input, const std::vector<std::string>& args, int seconds) {
   start(args);
   finish(input, seconds);
 }
@@ -110,10 +110,11 @@ bool tool_run::pump(const std::string* input, int seconds, Done done) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   while (!done()) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        end - std::chrono::steady_clock::now()).count();
+                          end - std::chrono::steady_clock::now())
+                          .count();
     if (left <= 0) return false;
-    pollfd fds[3] = {{fds_[0], POLLIN, 0}, {fds_[1], POLLIN, 0},
-                     {input != nullptr ? fds_[2] : -1, POLLOUT, 0}};
+    pollfd fds[3] = {
+        {fds_[0], POLLIN, 0}, {fds_[1], POLLIN, 0}, {input != nullptr ? fds_[2] : -1, POLLOUT, 0}};
     if (poll(fds, 3, static_cast<int>(left)) <= 0) continue;
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
@@ -136,9 +137,8 @@ bool tool_run::pump(const std::string* input, int seconds, Done done) {
 
 bool tool_run::wait_for(const std::string& text, int seconds) {
   // Standard input stays open and unwritten: the tool may wait on it.
-  pump(nullptr, seconds, [&] {
-    return out.find(text) != std::string::npos || (fds_[0] < 0 && fds_[1] < 0);
-  });
+  pump(nullptr, seconds,
+       [&] { return out.find(text) != std::string::npos || (fds_[0] < 0 && fds_[1] < 0); });
   return out.find(text) != std::string::npos;
 }
 
@@ -149,7 +149,8 @@ void tool_run::finish(const std::string& input, int seconds) {
     kill(pid_, SIGKILL);
     ADD_FAILURE() << "o3tables did not end within " << seconds << " s";
   }
-  for (int& fd : fds_) if (fd >= 0) close(fd), fd = -1;
+  for (int& fd : fds_)
+    if (fd >= 0) close(fd), fd = -1;
   int wstatus = 0;
   waitpid(pid_, &wstatus, 0);
   pid_ = -1;

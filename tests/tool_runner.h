@@ -20,8 +20,7 @@ class tool_run {
   void put(const std::string& name, const std::string& text) const;  // before run
   // Runs the tool with `args`, pipes `input` (of any size) on standard input
   // and closes it; kills the tool and fails the test after `seconds`.
-  void run(const std::string& input, const std::vector<std::string>& args = {},
-           int seconds = 60);
+  void run(const std::string& input, const std::vector<std::string>& args = {}, int seconds = 60);
   // run() in steps: start the tool, read its output until `text` shows on
   // standard output (false after `seconds`), then pipe the rest and wait.
   void start(const std::vector<std::string>& args = {});
@@ -70,7 +69,7 @@ struct command_result {
 };
 command_result run_command(const std::string& line);
 
-std::vector<std::string> lines_of(const std::string& text);  // without "\n"
+std::vector<std::string> lines_of(const std::string& text);      // without "\n"
 int count_of(const std::string& text, const std::string& what);  // overlaps counted
 
 // Empty when the texts are equal, else where `got` first departs from
@@ -81,7 +80,8 @@ std::string first_difference(const std::string& expected, const std::string& got
 
 // An empty line, 3 blanks and 59 dashes, two framed lines, the dashes again,
 // 34 blanks before "x,y -> [-1,1[ " and an empty line.
-inline const std::string banner = "\n   " + std::string(59, '-') +
+inline const std::string banner =
+    "\n   " + std::string(59, '-') +
     "\n   | O(3)  random number: P= sin(Pi.x) .exp(H.cos(PI.x)-H).dx|"
     "\n   |                       =            exp(H.y-H).dy        |\n   " +
     std::string(59, '-') + "\n" + std::string(34, ' ') + "x,y -> [-1,1[ \n\n";

@@ -14,7 +14,11 @@ namespace {
 const std::string closing = "\n\\.\\.\\.now exiting to system\\.\\.\\.\n$";
 
 TEST(Vectors, BlockHoldsSpareDoubleAndIndicesNlToNh) {
-  struct row { const char* what; int nl, nh; std::size_t bytes; };
+  struct row {
+    const char* what;
+    int nl, nh;
+    std::size_t bytes;
+  };
   // Hand calculation: nh - nl + 2 doubles of 8 bytes.
   const row rows[] = {{"1..5", 1, 5, 48}, {"1..1", 1, 1, 16}, {"-2..2", -2, 2, 48}};
   for (const row& r : rows) {

@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
   if (argc > 1) {
     const std::string_view first = argv[1];
     const int taken = !o3::directory_option.named(first.substr(0, first.find('='))) ? 0
-                      : first.find('=') != std::string_view::npos                    ? 1
-                                                                                     : 2;
+                      : first.find('=') != std::string_view::npos                   ? 1
+                                                                                    : 2;
     if (taken > 0 && taken + 1 < argc && subcommand_named(argv[taken + 1]) != nullptr) {
       std::rotate(argv + 1, argv + taken + 1, argv + taken + 2);
     }

@@ -62,11 +62,10 @@ static inline void library_many(struct sweep_state *st, const double *h, double 
   o3_stream_draw_many(st->table, n, h, y, st->stream);
 }
 
-#define ONE_BY_ONE(draw)                                                                   \
-  static inline void draw##_many(struct sweep_state *st, const double *h, double *y,      \
-                                 size_t n) {                                               \
-    size_t i;                                                                              \
-    for (i = 0; i < n; ++i) y[i] = draw(st, h[i]);                                         \
+#define ONE_BY_ONE(draw)                                                                         \
+  static inline void draw##_many(struct sweep_state *st, const double *h, double *y, size_t n) { \
+    size_t i;                                                                                    \
+    for (i = 0; i < n; ++i) y[i] = draw(st, h[i]);                                               \
   }
 ONE_BY_ONE(inversion)
 ONE_BY_ONE(exponential)
@@ -74,8 +73,8 @@ ONE_BY_ONE(uniform_y)
 ONE_BY_ONE(one_division)
 ONE_BY_ONE(no_draw)
 
-#define METHOD(draw)                                \
-  O3_SWEEP(sweep_##draw, draw, draw##_many)         \
+#define METHOD(draw)                        \
+  O3_SWEEP(sweep_##draw, draw, draw##_many) \
   O3_REPLAY(replay_##draw, draw)
 METHOD(inversion)
 METHOD(exponential)

@@ -58,9 +58,9 @@ double boost_exponential(sweep_state* st, double h) {
 }
 #endif
 
-#define ONE_BY_ONE(draw)                                                             \
-  void draw##_many(sweep_state* st, const double* h, double* y, std::size_t n) {    \
-    for (std::size_t i = 0; i < n; ++i) y[i] = draw(st, h[i]);                       \
+#define ONE_BY_ONE(draw)                                                         \
+  void draw##_many(sweep_state* st, const double* h, double* y, std::size_t n) { \
+    for (std::size_t i = 0; i < n; ++i) y[i] = draw(st, h[i]);                   \
   }
 ONE_BY_ONE(inversion)
 #define METHOD(draw)                        \

@@ -43,8 +43,7 @@ typedef void (*sweep_function)(struct lattice *lat, double beta, enum sweep_orde
                                struct sweep_state *st, struct sweep_buffer *buf);
 /* The draws for h[0..n) on their own, their sum returned; chained, each
    coupling waits for the y before (h + 0 y), as in a sequential sweep. */
-typedef double (*replay_function)(struct sweep_state *st, const double *h, size_t n,
-                                  int chained);
+typedef double (*replay_function)(struct sweep_state *st, const double *h, size_t n, int chained);
 
 /* A y draw, its sweep and its replay. */
 struct sweep_method {
@@ -62,8 +61,8 @@ static inline double sweep_length(vec3 f) { return sqrt(f.x * f.x + f.y * f.y + 
 
 /* beta times the sum of the neighbours of site x of `row`, the rows and
    planes around it given by their offsets. */
-static inline vec3 sweep_field(const vec3 *s, size_t L, int cubic, size_t row, size_t x,
-                               size_t ym, size_t yp, size_t zm, size_t zp, double beta) {
+static inline vec3 sweep_field(const vec3 *s, size_t L, int cubic, size_t row, size_t x, size_t ym,
+                               size_t yp, size_t zm, size_t zp, double beta) {
   const size_t i = row + x;
   const vec3 l = s[x == 0 ? row + L - 1 : i - 1], r = s[x + 1 == L ? row : i + 1];
   vec3 f;
@@ -81,59 +80,58 @@ static inline vec3 sweep_field(const vec3 *s, size_t L, int cubic, size_t row, s
   return f;
 }
 
-#define O3_SWEEP(name, draw, draw_many)                                                      \
-  static void name(struct lattice *lat, double beta, enum sweep_order order,                 \
-                   struct sweep_state *st, struct sweep_buffer *buf) {                       \
-    const size_t L = (size_t)lat->L;                                                         \
-    const int cubic = lat->dim == 3;                                                         \
-    const size_t extent = cubic ? L : 1, plane = L * extent;                                 \
-    vec3 *const s = lat->spin;                                                               \
-    size_t pass, x, y, z;                                                                    \
-    for (pass = 0; pass < (order == ORDER_SEQUENTIAL ? 1u : 2u); ++pass) {                   \
-      for (z = 0; z < extent; ++z) {                                                         \
-        const size_t zm = (z == 0 ? extent - 1 : z - 1) * plane;                             \
-        const size_t zp = (z + 1 == extent ? 0 : z + 1) * plane;                             \
-        size_t n = 0, k;                                                                     \
-        for (y = 0; y < extent; ++y) {                                                       \
-          const size_t row = y * L + z * plane;                                              \
-          const size_t ym = (y == 0 ? extent - 1 : y - 1) * L + z * plane;                   \
-          const size_t yp = (y + 1 == extent ? 0 : y + 1) * L + z * plane;                   \
-          const size_t first = order == ORDER_SEQUENTIAL ? 0 : (pass + y + z) & 1u;          \
-          const size_t step = order == ORDER_SEQUENTIAL ? 1 : 2;                             \
-          for (x = first; x < L; x += step) {                                                \
-            const vec3 f = sweep_field(s, L, cubic, row, x, ym, yp, zm + y * L, zp + y * L,  \
-                                       beta);                                                \
-            const double h = sweep_length(f);                                                \
-            if (order == ORDER_BATCHED) {                                                    \
-              buf->field[n] = f;                                                             \
-              buf->h[n++] = h;                                                               \
-            } else {                                                                         \
-              s[row + x] = spin_around(f, h, draw(st, h), o3_stream_uniform(st->stream));    \
-            }                                                                                \
-          }                                                                                  \
-        }                                                                                    \
-        if (order != ORDER_BATCHED) continue;                                                \
-        draw_many(st, buf->h, buf->y, n);                                                    \
-        for (y = 0, k = 0; y < extent; ++y) {                                                \
-          for (x = (pass + y + z) & 1u; x < L; x += 2, ++k) {                                \
-            s[y * L + z * plane + x] = spin_around(buf->field[k], buf->h[k], buf->y[k],      \
-                                                   o3_stream_uniform(st->stream));           \
-          }                                                                                  \
-        }                                                                                    \
-      }                                                                                      \
-    }                                                                                        \
+#define O3_SWEEP(name, draw, draw_many)                                                            \
+  static void name(struct lattice *lat, double beta, enum sweep_order order,                       \
+                   struct sweep_state *st, struct sweep_buffer *buf) {                             \
+    const size_t L = (size_t)lat->L;                                                               \
+    const int cubic = lat->dim == 3;                                                               \
+    const size_t extent = cubic ? L : 1, plane = L * extent;                                       \
+    vec3 *const s = lat->spin;                                                                     \
+    size_t pass, x, y, z;                                                                          \
+    for (pass = 0; pass < (order == ORDER_SEQUENTIAL ? 1u : 2u); ++pass) {                         \
+      for (z = 0; z < extent; ++z) {                                                               \
+        const size_t zm = (z == 0 ? extent - 1 : z - 1) * plane;                                   \
+        const size_t zp = (z + 1 == extent ? 0 : z + 1) * plane;                                   \
+        size_t n = 0, k;                                                                           \
+        for (y = 0; y < extent; ++y) {                                                             \
+          const size_t row = y * L + z * plane;                                                    \
+          const size_t ym = (y == 0 ? extent - 1 : y - 1) * L + z * plane;                         \
+          const size_t yp = (y + 1 == extent ? 0 : y + 1) * L + z * plane;                         \
+          const size_t first = order == ORDER_SEQUENTIAL ? 0 : (pass + y + z) & 1u;                \
+          const size_t step = order == ORDER_SEQUENTIAL ? 1 : 2;                                   \
+          for (x = first; x < L; x += step) {                                                      \
+            const vec3 f = sweep_field(s, L, cubic, row, x, ym, yp, zm + y * L, zp + y * L, beta); \
+            const double h = sweep_length(f);                                                      \
+            if (order == ORDER_BATCHED) {                                                          \
+              buf->field[n] = f;                                                                   \
+              buf->h[n++] = h;                                                                     \
+            } else {                                                                               \
+              s[row + x] = spin_around(f, h, draw(st, h), o3_stream_uniform(st->stream));          \
+            }                                                                                      \
+          }                                                                                        \
+        }                                                                                          \
+        if (order != ORDER_BATCHED) continue;                                                      \
+        draw_many(st, buf->h, buf->y, n);                                                          \
+        for (y = 0, k = 0; y < extent; ++y) {                                                      \
+          for (x = (pass + y + z) & 1u; x < L; x += 2, ++k) {                                      \
+            s[y * L + z * plane + x] =                                                             \
+                spin_around(buf->field[k], buf->h[k], buf->y[k], o3_stream_uniform(st->stream));   \
+          }                                                                                        \
+        }                                                                                          \
+      }                                                                                            \
+    }                                                                                              \
   }
 
-#define O3_REPLAY(name, draw)                                                              \
-  static double name(struct sweep_state *st, const double *h, size_t n, int chained) {      \
-    double sum = 0.0, y = 0.0;                                                              \
-    size_t i;                                                                               \
-    if (chained) {                                                                          \
-      for (i = 0; i < n; ++i) y = draw(st, h[i] + 0.0 * y);                                 \
-      return y;                                                                             \
-    }                                                                                       \
-    for (i = 0; i < n; ++i) sum += draw(st, h[i]);                                          \
-    return sum;                                                                             \
+#define O3_REPLAY(name, draw)                                                          \
+  static double name(struct sweep_state *st, const double *h, size_t n, int chained) { \
+    double sum = 0.0, y = 0.0;                                                         \
+    size_t i;                                                                          \
+    if (chained) {                                                                     \
+      for (i = 0; i < n; ++i) y = draw(st, h[i] + 0.0 * y);                            \
+      return y;                                                                        \
+    }                                                                                  \
+    for (i = 0; i < n; ++i) sum += draw(st, h[i]);                                     \
+    return sum;                                                                        \
   }
 
 #endif

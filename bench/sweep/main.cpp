@@ -81,8 +81,8 @@ bool parse(int argc, char** argv, options* o) {
   }
   if (o->repeats < 1 || o->updates < 1 || o->thermalisation < 0) return false;
   if (o->cases.empty()) {
-    o->cases = {{3, 32, 0.3}, {3, 32, 0.693}, {3, 32, 2.0}, {3, 64, 0.3},
-                {3, 64, 0.693}, {3, 64, 2.0}, {1, 65536, 0.5}, {1, 65536, 5.0}};
+    o->cases = {{3, 32, 0.3},   {3, 32, 0.693}, {3, 32, 2.0},    {3, 64, 0.3},
+                {3, 64, 0.693}, {3, 64, 2.0},   {1, 65536, 0.5}, {1, 65536, 5.0}};
   }
   return true;
 }
@@ -124,9 +124,7 @@ struct variant {
   o3_table* table = nullptr;
   std::unique_ptr<o3::sampler::sampler> sampler;
   o3::sampler::stream stream{1};
-  sweep_state state() {
-    return {stream.state(), table, &stream, sampler.get()};
-  }
+  sweep_state state() { return {stream.state(), table, &stream, sampler.get()}; }
 };
 
 const sweep_method* find(const sweep_method* list, const char* name) {
@@ -148,7 +146,8 @@ class bench {
     if (!add("library, default", c_library, false, open(nullptr, O3_ENGINE_DEFAULT))) return false;
     for (std::size_t k = 0; k < o_.tables.size(); ++k) {
       o3_table* t = open(o_.tables[k].c_str(), O3_ENGINE_TABLES);
-      if (t == nullptr || !add("library, tables [" + std::to_string(k + 1) + "]", c_library, false, t)) {
+      if (t == nullptr ||
+          !add("library, tables [" + std::to_string(k + 1) + "]", c_library, false, t)) {
         return false;
       }
     }
@@ -179,9 +178,10 @@ class bench {
   void run_sweeps() {
     static const char* const order_names[] = {"sequential", "checkerboard", "batched"};
     for (const sweep_case& c : o_.cases) {
-      std::printf("\n%s, L = %d, beta = %g: ns per spin update (ratio to inversion of the same "
-                  "language; y cost)\n",
-                  c.dim == 3 ? "3D" : "chain", c.L, c.beta);
+      std::printf(
+          "\n%s, L = %d, beta = %g: ns per spin update (ratio to inversion of the same "
+          "language; y cost)\n",
+          c.dim == 3 ? "3D" : "chain", c.L, c.beta);
       std::printf("%-30s", "y draw");
       for (const char* name : order_names) std::printf("  %-24s", name);
       std::printf("\n");
@@ -212,8 +212,10 @@ class bench {
     static const double couplings[] = {0.05, 0.1, 0.15, 0.2, 0.25, 0.3, 0.4,
                                        0.5,  0.7, 1.0,  2.0, 4.0,  16.0};
     const std::size_t n = 4096;
-    std::printf("\nns per draw at a fixed coupling, %zu draws a repetition: independent "
-                "draws, then chained (each coupling waiting for the y before)\n", n);
+    std::printf(
+        "\nns per draw at a fixed coupling, %zu draws a repetition: independent "
+        "draws, then chained (each coupling waiting for the y before)\n",
+        n);
     for (int chained = 0; chained < 2; ++chained) {
       std::printf("\n%s\n%-30s", chained ? "chained" : "independent", "h");
       for (const double h : couplings) std::printf(" %6g", h);
@@ -301,7 +303,8 @@ class bench {
       variants_[i].stream = o3::sampler::stream(o_.seed + i);
       lattice_randomise(&lat[i], &variants_[i].stream.state()->rng);
       sweep_state st = variants_[i].state();
-      for (long k = 0; k < o_.thermalisation; ++k) variants_[i].method->sweep(&lat[i], c.beta, order, &st, &buf);
+      for (long k = 0; k < o_.thermalisation; ++k)
+        variants_[i].method->sweep(&lat[i], c.beta, order, &st, &buf);
     }
     const long sweeps = std::max(1L, o_.updates / static_cast<long>(lat[0].sites));
     std::vector<std::vector<double>> ns(n);
@@ -309,11 +312,13 @@ class bench {
       for (std::size_t i = 0; i < n; ++i) {
         sweep_state st = variants_[i].state();
         const double w = wall_seconds(), start = cpu_seconds();
-        for (long k = 0; k < sweeps; ++k) variants_[i].method->sweep(&lat[i], c.beta, order, &st, &buf);
+        for (long k = 0; k < sweeps; ++k)
+          variants_[i].method->sweep(&lat[i], c.beta, order, &st, &buf);
         const double cpu = cpu_seconds() - start;
         *ran += cpu;
         *wall += wall_seconds() - w;
-        ns[i].push_back(cpu * 1e9 / (static_cast<double>(sweeps) * static_cast<double>(lat[i].sites)));
+        ns[i].push_back(cpu * 1e9 /
+                        (static_cast<double>(sweeps) * static_cast<double>(lat[i].sites)));
       }
     }
     std::vector<double> result;

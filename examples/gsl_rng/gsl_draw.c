@@ -44,8 +44,10 @@ int main(void) {
   mean = sum / (double)n;
   error = sqrt((sum_sq / (double)n - mean * mean) / (double)(n - 1));
   exact = 1.0 / tanh(h) - 1.0 / h;
-  printf("mean of y at h = %g over %ld draws of %s: %.6f +- %.6f, exact %.6f (%.2f standard "
-         "errors away)\n", h, n, gsl_rng_name(r), mean, error, exact, fabs(mean - exact) / error);
+  printf(
+      "mean of y at h = %g over %ld draws of %s: %.6f +- %.6f, exact %.6f (%.2f standard "
+      "errors away)\n",
+      h, n, gsl_rng_name(r), mean, error, exact, fabs(mean - exact) / error);
   gsl_rng_free(r);
   o3_close(table);
   return 0;

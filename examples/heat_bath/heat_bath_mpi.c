@@ -20,9 +20,7 @@ typedef char plane_sum_is_four_doubles[sizeof(struct plane_sum) == 4 * sizeof(do
 
 /* Process r's planes of a lattice of `planes` planes shared by `size`:
    from first(r) to first(r + 1), as evenly as they go. */
-static int first_plane(int r, int size, int planes) {
-  return (int)((long long)r * planes / size);
-}
+static int first_plane(int r, int size, int planes) { return (int)((long long)r * planes / size); }
 
 struct slab {
   struct lattice lat; /* local plane 0 and count + 1 the halos */
@@ -115,8 +113,7 @@ static int run(const struct options *opt, const struct y_source *y, int rank, in
        offsets != NULL;
   if (rank == 0) {
     all = (struct plane_sum *)malloc((size_t)c->L * sizeof(struct plane_sum));
-    ok = ok && all != NULL &&
-         binning_init(&bins, (size_t)c->measurements, (size_t)c->bins) == 0;
+    ok = ok && all != NULL && binning_init(&bins, (size_t)c->measurements, (size_t)c->bins) == 0;
   }
   MPI_Allreduce(MPI_IN_PLACE, &ok, 1, MPI_INT, MPI_MIN, MPI_COMM_WORLD);
   if (ok) {
@@ -202,11 +199,14 @@ static int simulate(int argc, char **argv, int rank, int size) {
   }
   if (opt.run.order != SWEEP_CHECKERBOARD || size > opt.run.L) {
     if (rank == 0 && opt.run.order != SWEEP_CHECKERBOARD) {
-      fprintf(stderr, "heat_bath_mpi: --order sequential draws every site from one stream, "
-                      "which processes cannot share: sweep in checkerboard order\n");
+      fprintf(stderr,
+              "heat_bath_mpi: --order sequential draws every site from one stream, "
+              "which processes cannot share: sweep in checkerboard order\n");
     } else if (rank == 0) {
-      fprintf(stderr, "heat_bath_mpi: %d processes for the %d planes of L = %d: each needs "
-                      "one at least\n", size, opt.run.L, opt.run.L);
+      fprintf(stderr,
+              "heat_bath_mpi: %d processes for the %d planes of L = %d: each needs "
+              "one at least\n",
+              size, opt.run.L, opt.run.L);
     }
     return 2;
   }

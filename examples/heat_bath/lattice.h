@@ -41,9 +41,9 @@ struct lattice {
      entries, one block a thread. */
   vec3 *plane_field;
   double *plane_h, *plane_y;
-  size_t plane;  /* sites of a plane */
-  size_t planes; /* planes held: L, or those of a slab and its two halos */
-  int threads;   /* OpenMP's at lattice_init, 1 without it */
+  size_t plane;           /* sites of a plane */
+  size_t planes;          /* planes held: L, or those of a slab and its two halos */
+  int threads;            /* OpenMP's at lattice_init, 1 without it */
   struct plane_sum *sums; /* one a plane, for the measurements */
 };
 

@@ -112,4 +112,6 @@ struct estimate binning_mean(const struct binning *b, int observable) {
   return e;
 }
 
-struct estimate binning_binder(const struct binning *b) { return jackknife(b, OBS_COUNT); }
+struct estimate binning_binder(const struct binning *b) {
+  return jackknife(b, OBS_COUNT);
+}

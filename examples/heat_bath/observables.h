@@ -36,8 +36,8 @@ struct binning {
   size_t expected; /* measurements the run will make */
   size_t bins;
   size_t added;
-  double *count;   /* bins */
-  double *sum;     /* bins * OBS_COUNT */
+  double *count; /* bins */
+  double *sum;   /* bins * OBS_COUNT */
   double sum_sq[OBS_COUNT];
 };
 

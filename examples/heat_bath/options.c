@@ -77,9 +77,9 @@ static void set_defaults(struct options *opt) {
   opt->beta = "0.693";
 }
 
-static const char *const names[] = {"--lattice", "--L",     "--beta",  "--therm",
-                                    "--sweeps",  "--bins",  "--seed",  "--start",
-                                    "--order",   "--draw",  "--engine", "--table"};
+static const char *const names[] = {"--lattice", "--L",    "--beta",   "--therm",
+                                    "--sweeps",  "--bins", "--seed",   "--start",
+                                    "--order",   "--draw", "--engine", "--table"};
 enum { NAME_COUNT = sizeof names / sizeof names[0] };
 
 static int name_index(const char *name) {
@@ -95,77 +95,78 @@ static int take(struct options *opt, int which, const char *value, char *message
   long n;
   char *end;
   switch (which) {
-  case 0:
-    if (strcmp(value, "chain") != 0 && strcmp(value, "cubic") != 0) {
-      return fail(message, size, "--lattice must be chain or cubic", value);
+    case 0:
+      if (strcmp(value, "chain") != 0 && strcmp(value, "cubic") != 0) {
+        return fail(message, size, "--lattice must be chain or cubic", value);
+      }
+      opt->run.dim = strcmp(value, "chain") == 0 ? 1 : 3;
+      break;
+    case 1:
+      if (parse_long(value, 2, INT_MAX, &n) != 0) return fail(message, size, "bad --L", value);
+      opt->run.L = (int)n;
+      break;
+    case 2: {
+      const double beta = strtod(value, &end);
+      /* beta up to 1e6 keeps 6 beta and its square far from overflow. */
+      if (!starts_a_number(value, 1) || end == value || *end != '\0' ||
+          !(beta >= 0.0 && beta <= 1e6)) {
+        return fail(message, size, "--beta must be a number from 0 to 1e6", value);
+      }
+      opt->run.beta = beta;
+      opt->beta = value;
+      break;
     }
-    opt->run.dim = strcmp(value, "chain") == 0 ? 1 : 3;
-    break;
-  case 1:
-    if (parse_long(value, 2, INT_MAX, &n) != 0) return fail(message, size, "bad --L", value);
-    opt->run.L = (int)n;
-    break;
-  case 2: {
-    const double beta = strtod(value, &end);
-    /* beta up to 1e6 keeps 6 beta and its square far from overflow. */
-    if (!starts_a_number(value, 1) || end == value || *end != '\0' ||
-        !(beta >= 0.0 && beta <= 1e6)) {
-      return fail(message, size, "--beta must be a number from 0 to 1e6", value);
-    }
-    opt->run.beta = beta;
-    opt->beta = value;
-    break;
-  }
-  case 3:
-    if (parse_long(value, 0, LONG_MAX, &n) != 0) return fail(message, size, "bad --therm", value);
-    opt->run.thermalisation = n;
-    break;
-  case 4:
-    if (parse_long(value, 1, LONG_MAX, &n) != 0) return fail(message, size, "bad --sweeps", value);
-    opt->run.measurements = n;
-    break;
-  case 5:
-    if (parse_long(value, 2, 1000, &n) != 0) return fail(message, size, "bad --bins", value);
-    opt->run.bins = n;
-    break;
-  case 6:
-    errno = 0;
-    opt->run.seed = (uint64_t)strtoull(value, &end, 10);
-    if (!starts_a_number(value, 0) || errno != 0 || *end != '\0' ||
-        opt->run.seed > (uint64_t)INT64_MAX) {
-      return fail(message, size, "bad --seed", value);
-    }
-    break;
-  case 7:
-    if (strcmp(value, "cold") != 0 && strcmp(value, "hot") != 0) {
-      return fail(message, size, "--start must be cold or hot", value);
-    }
-    opt->run.hot_start = strcmp(value, "hot") == 0;
-    break;
-  case 8:
-    if (sweep_order_parse(value, &opt->run.order) != 0) {
-      return fail(message, size, "--order must be checkerboard or sequential", value);
-    }
-    break;
-  case 9:
-    if (y_method_parse(value, &opt->method) != 0) {
-      return fail(message, size, "--draw must be library or inversion", value);
-    }
-    break;
-  case 10:
-    if (strcmp(value, "default") == 0) {
-      opt->engine = O3_ENGINE_DEFAULT;
-    } else if (strcmp(value, "tables") == 0) {
-      opt->engine = O3_ENGINE_TABLES;
-    } else if (strcmp(value, "exponential") == 0) {
-      opt->engine = O3_ENGINE_EXPONENTIAL;
-    } else {
-      return fail(message, size, "--engine must be default, tables or exponential", value);
-    }
-    break;
-  default:
-    opt->table = value;
-    break;
+    case 3:
+      if (parse_long(value, 0, LONG_MAX, &n) != 0) return fail(message, size, "bad --therm", value);
+      opt->run.thermalisation = n;
+      break;
+    case 4:
+      if (parse_long(value, 1, LONG_MAX, &n) != 0)
+        return fail(message, size, "bad --sweeps", value);
+      opt->run.measurements = n;
+      break;
+    case 5:
+      if (parse_long(value, 2, 1000, &n) != 0) return fail(message, size, "bad --bins", value);
+      opt->run.bins = n;
+      break;
+    case 6:
+      errno = 0;
+      opt->run.seed = (uint64_t)strtoull(value, &end, 10);
+      if (!starts_a_number(value, 0) || errno != 0 || *end != '\0' ||
+          opt->run.seed > (uint64_t)INT64_MAX) {
+        return fail(message, size, "bad --seed", value);
+      }
+      break;
+    case 7:
+      if (strcmp(value, "cold") != 0 && strcmp(value, "hot") != 0) {
+        return fail(message, size, "--start must be cold or hot", value);
+      }
+      opt->run.hot_start = strcmp(value, "hot") == 0;
+      break;
+    case 8:
+      if (sweep_order_parse(value, &opt->run.order) != 0) {
+        return fail(message, size, "--order must be checkerboard or sequential", value);
+      }
+      break;
+    case 9:
+      if (y_method_parse(value, &opt->method) != 0) {
+        return fail(message, size, "--draw must be library or inversion", value);
+      }
+      break;
+    case 10:
+      if (strcmp(value, "default") == 0) {
+        opt->engine = O3_ENGINE_DEFAULT;
+      } else if (strcmp(value, "tables") == 0) {
+        opt->engine = O3_ENGINE_TABLES;
+      } else if (strcmp(value, "exponential") == 0) {
+        opt->engine = O3_ENGINE_EXPONENTIAL;
+      } else {
+        return fail(message, size, "--engine must be default, tables or exponential", value);
+      }
+      break;
+    default:
+      opt->table = value;
+      break;
   }
   return 0;
 }

@@ -16,9 +16,9 @@ extern "C" {
 struct options {
   struct run_config run;
   enum y_method method;
-  int engine;          /* of the library: O3_ENGINE_* */
-  const char *table;   /* the file of the tables engine */
-  const char *beta;    /* --beta as given, for the command that makes a table */
+  int engine;        /* of the library: O3_ENGINE_* */
+  const char *table; /* the file of the tables engine */
+  const char *beta;  /* --beta as given, for the command that makes a table */
   int help;
 };
 

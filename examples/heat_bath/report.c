@@ -17,8 +17,9 @@ static const char *six_decimals(double v, char text[32]) {
 }
 
 static const char *engine_name(int engine) {
-  return engine == O3_ENGINE_TABLES ? "tables" : engine == O3_ENGINE_EXPONENTIAL ? "exponential"
-                                                                                 : "default";
+  return engine == O3_ENGINE_TABLES        ? "tables"
+         : engine == O3_ENGINE_EXPONENTIAL ? "exponential"
+                                           : "default";
 }
 
 void report_header(const struct options *opt, double h0_value, double h_max_value) {
@@ -57,8 +58,10 @@ static void print_advice(FILE *out, const struct options *opt) {
   const double largest = 2.0 * opt->run.dim * opt->run.beta;
   char h[32];
   if (largest >= TOOL_H_MAX) {
-    fprintf(out, "o3tables makes tables up to H_max = 3200, below 2 d beta = %s: draw with "
-                 "--engine default, which needs none\n", six_decimals(largest, h));
+    fprintf(out,
+            "o3tables makes tables up to H_max = 3200, below 2 d beta = %s: draw with "
+            "--engine default, which needs none\n",
+            six_decimals(largest, h));
     return;
   }
   fprintf(out, "this command makes the table for this simulation, %.*s%sO3.res:\n    o3tables ",
@@ -91,21 +94,23 @@ void report_results(const struct options *opt, const struct run_result *r, doubl
     const double tau = (r->energy.tau > r->m.tau ? r->energy.tau : r->m.tau) - 0.5;
     const double bin = (double)run->measurements / (double)run->bins;
     if (tau > 0.1 * bin) {
-      printf("warning: bins of %.0f sweeps are less than 10 tau_int: the errors are "
-             "underestimated by about %.0f %%; run more sweeps or take fewer bins\n",
-             bin, 100.0 * tau / (2.0 * bin));
+      printf(
+          "warning: bins of %.0f sweeps are less than 10 tau_int: the errors are "
+          "underestimated by about %.0f %%; run more sweeps or take fewer bins\n",
+          bin, 100.0 * tau / (2.0 * bin));
     }
   }
   printf("fingerprint of the last configuration: %016llx\n", (unsigned long long)r->fingerprint);
   if (opt->method == Y_LIBRARY && opt->engine == O3_ENGINE_TABLES) {
-    printf("\ndraws outside the table's range: %llu of %llu\n",
-           (unsigned long long)r->outside, (unsigned long long)r->updates);
+    printf("\ndraws outside the table's range: %llu of %llu\n", (unsigned long long)r->outside,
+           (unsigned long long)r->updates);
     if (r->outside > 0) {
       char h0[32], h_max[32], largest[32];
-      printf("warning: the table covers [%s, %s), the couplings of this simulation [0, %s]: "
-             "those outside it were drawn exactly, but slower\n",
-             six_decimals(h0_value, h0), six_decimals(h_max_value, h_max),
-             six_decimals(2.0 * run->dim * run->beta, largest));
+      printf(
+          "warning: the table covers [%s, %s), the couplings of this simulation [0, %s]: "
+          "those outside it were drawn exactly, but slower\n",
+          six_decimals(h0_value, h0), six_decimals(h_max_value, h_max),
+          six_decimals(2.0 * run->dim * run->beta, largest));
       print_advice(stdout, opt);
     }
   }

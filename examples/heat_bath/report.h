@@ -22,8 +22,8 @@ void report_header(const struct options *opt, double h0, double h_max);
 /* The estimates, the fingerprint, the draws outside the table [h0, h_max)
    with the advice when there are any, and the time on r->workers, named
    `one` or `many` ("thread", "threads"). */
-void report_results(const struct options *opt, const struct run_result *r, double h0,
-                    double h_max, const char *one, const char *many);
+void report_results(const struct options *opt, const struct run_result *r, double h0, double h_max,
+                    const char *one, const char *many);
 
 /* After "<program>: <message>" of a table that cannot be read or is
    refused: the command that makes the table for this simulation, on

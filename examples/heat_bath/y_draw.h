@@ -34,9 +34,7 @@ int y_method_parse(const char *name, enum y_method *method);
 
 /* u in [0, 1) from the top 53 bits of a word, as the library takes them
    (o3_rng_uniform, inline). */
-static inline double uniform53(o3_rng *rng) {
-  return (double)(o3_rng_next(rng) >> 11) * 0x1p-53;
-}
+static inline double uniform53(o3_rng *rng) { return (double)(o3_rng_next(rng) >> 11) * 0x1p-53; }
 
 /* Below this coupling exp(h y) is 1 to far better than double precision
    over all of [-1, 1]: y is uniform and the field's direction does not

@@ -80,11 +80,13 @@ int main(void) {
   /* The area that makes the base layer's part past r hold the tail. */
   v = (1.0L - logl(b[1])) * b[1];
 
-  printf("/* The layers of the exponential ziggurat, written by\n"
-         "   tools/make_layers.c (make_layers > o3_layers.c), not by hand. */\n"
-         "#include \"o3_internal.h\"\n\n");
-  printf("/* Layer i: its sure part, m < k, and its width times 2^-53. */\n"
-         "const struct o3_layer o3_layers[O3_LAYERS] = {\n");
+  printf(
+      "/* The layers of the exponential ziggurat, written by\n"
+      "   tools/make_layers.c (make_layers > o3_layers.c), not by hand. */\n"
+      "#include \"o3_internal.h\"\n\n");
+  printf(
+      "/* Layer i: its sure part, m < k, and its width times 2^-53. */\n"
+      "const struct o3_layer o3_layers[O3_LAYERS] = {\n");
   for (i = 0; i < LAYERS; ++i) {
     const long double width = v / ((long double)b[i + 1] - (long double)b[i]);
     const double scale = ldexp((double)width, -53);
@@ -93,11 +95,13 @@ int main(void) {
     const double edge = i + 1 < LAYERS ? down(-logl((long double)b[i + 1])) : 0.0;
     printf("    {UINT64_C(%" PRIu64 "), %a},\n", first_reaching(scale, edge), scale);
   }
-  printf("};\n\n/* b_i, the layer's floor (b_(i+1) its ceiling). */\n"
-         "const double o3_layer_floor[O3_LAYERS + 1] = {\n");
+  printf(
+      "};\n\n/* b_i, the layer's floor (b_(i+1) its ceiling). */\n"
+      "const double o3_layer_floor[O3_LAYERS + 1] = {\n");
   for (i = 0; i <= LAYERS; ++i) printf("    %a,\n", b[i]);
-  printf("};\n\n/* The tail start r = -log b_1. */\n"
-         "const double o3_tail_start = %a;\n",
-         (double)-logl((long double)b[1]));
+  printf(
+      "};\n\n/* The tail start r = -log b_1. */\n"
+      "const double o3_tail_start = %a;\n",
+      (double)-logl((long double)b[1]));
   return 0;
 }

@@ -41,8 +41,7 @@ int main(int argc, char **argv) {
   if (argc < 7) return 2;
   engine = atoi(argv[1]);
   for (t = 0; t < 2; ++t) {
-    table[t] = o3_open_engine(engine == O3_ENGINE_EXPONENTIAL ? NULL : argv[2 + t], engine,
-                              &error);
+    table[t] = o3_open_engine(engine == O3_ENGINE_EXPONENTIAL ? NULL : argv[2 + t], engine, &error);
     if (table[t] == NULL) {
       printf("refused %d: %s\n", error.status, error.message);
       return 3;

@@ -96,8 +96,7 @@ void sequential_sweep(lattice& lat, const run_config& c, const o3::sampler::samp
 
 }  // namespace
 
-bool run_with_library(const run_config& c, const o3::sampler::sampler* table,
-                      run_result* result) {
+bool run_with_library(const run_config& c, const o3::sampler::sampler* table, run_result* result) {
   lattice_owner l;
   binning_owner b;
   if (c.thermalisation < 0 || c.measurements < 1 || c.bins < 2 ||

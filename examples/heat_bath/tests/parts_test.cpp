@@ -122,23 +122,30 @@ TEST(YDraw, InversionKeepsItsDigitsAtEveryCouplingAndUniform) {
   const struct {
     double h;
     double y[4];
-  } cases[] = {
-      {1e-6, {-0.9999999999999980016, -0.99999999813735298812, 0.00000049999999999991664404,
-              0.99999809265327453304}},
-      {0.01, {-0.99999999999999798148, -0.99999999811860359958, 0.0049999166688888215348,
-              0.999998111598312358}},
-      {0.3, {-0.99999999999999726179, -0.99999999744780734158, 0.14780256641980105147,
-             0.99999856571050969381}},
-      {0.5, {-0.99999999999999656618, -0.99999999679945068977, 0.24022901391655504926,
-             0.99999879432535293291}},
-      {2.0, {-0.99999999999997322234, -0.99999997504141708118, 0.66250137367893221547,
-             0.99999953189619987415}},
-      {10.0, {-0.99999995152227048821, -0.96271646333703531723, 0.93068528215012083109,
-              0.99999990463252308118}},
-      {20.0, {-0.72676666264576091379, -0.039720770611836182505, 0.96534264097200273474,
-              0.99999995231626144231}},
-      {100.0, {0.65460424007659117984, 0.79205584583201640717, 0.99306852819440054691,
-               0.99999999046325228846}}};
+  } cases[] = {{1e-6,
+                {-0.9999999999999980016, -0.99999999813735298812, 0.00000049999999999991664404,
+                 0.99999809265327453304}},
+               {0.01,
+                {-0.99999999999999798148, -0.99999999811860359958, 0.0049999166688888215348,
+                 0.999998111598312358}},
+               {0.3,
+                {-0.99999999999999726179, -0.99999999744780734158, 0.14780256641980105147,
+                 0.99999856571050969381}},
+               {0.5,
+                {-0.99999999999999656618, -0.99999999679945068977, 0.24022901391655504926,
+                 0.99999879432535293291}},
+               {2.0,
+                {-0.99999999999997322234, -0.99999997504141708118, 0.66250137367893221547,
+                 0.99999953189619987415}},
+               {10.0,
+                {-0.99999995152227048821, -0.96271646333703531723, 0.93068528215012083109,
+                 0.99999990463252308118}},
+               {20.0,
+                {-0.72676666264576091379, -0.039720770611836182505, 0.96534264097200273474,
+                 0.99999995231626144231}},
+               {100.0,
+                {0.65460424007659117984, 0.79205584583201640717, 0.99306852819440054691,
+                 0.99999999046325228846}}};
   for (const auto &c : cases) {
     for (int k = 0; k < 4; ++k) {
       EXPECT_NEAR(y_by_inversion(c.h, u[k]), c.y[k], 1e-15) << "h = " << c.h << ", u = " << u[k];
@@ -150,7 +157,7 @@ TEST(YDraw, InversionKeepsItsDigitsAtEveryCouplingAndUniform) {
 // it around the field; for fields along -z and +z (where a frame built from
 // a fixed axis breaks down), next to -z, and too small to have a direction.
 TEST(Update, NewSpinHasTheDrawnAngleToTheField) {
-  const vec3 fields[] = {{0.0, 0.0, 3.0},   {0.0, 0.0, -3.0}, {1.0, -2.0, 0.5},
+  const vec3 fields[] = {{0.0, 0.0, 3.0},    {0.0, 0.0, -3.0},  {1.0, -2.0, 0.5},
                          {1e-7, 2e-7, -1.0}, {-0.0, 0.0, -0.0}, {0.0, 0.0, 0.0}};
   for (const vec3 f : fields) {
     const double h = std::sqrt(f.x * f.x + f.y * f.y + f.z * f.z);
@@ -186,8 +193,8 @@ TEST(Sweep, EveryOrderVisitsEverySiteOnce) {
         std::vector<double> h(lat.sites, -1.0);
         EXPECT_EQ(sweep(&lat, order, &rule, 1, &s, &counts, h.data()), lat.sites);
         EXPECT_EQ(std::count(h.begin(), h.end(), 0.0), static_cast<long>(lat.sites));
-        const auto unvisited = std::count_if(lat.spin, lat.spin + lat.sites,
-                                             [](vec3 v) { return v.z == 1.0; });
+        const auto unvisited =
+            std::count_if(lat.spin, lat.spin + lat.sites, [](vec3 v) { return v.z == 1.0; });
         EXPECT_EQ(unvisited, 0);
         lattice_free(&lat);
       }
@@ -218,8 +225,8 @@ TEST(Sweep, FirstCheckerboardPassSeesTheNeighboursOfTheStart) {
           for (int x = (y + z) % 2; x < L; x += 2) {
             std::vector<vec3> nb = {at(x - 1, y, z), at(x + 1, y, z)};
             if (dim == 3) {
-              nb.insert(nb.end(), {at(x, y - 1, z), at(x, y + 1, z), at(x, y, z - 1),
-                                   at(x, y, z + 1)});
+              nb.insert(nb.end(),
+                        {at(x, y - 1, z), at(x, y + 1, z), at(x, y, z - 1), at(x, y, z + 1)});
             }
             vec3 f{0.0, 0.0, 0.0};
             for (const vec3 v : nb) f = vec3{f.x + v.x, f.y + v.y, f.z + v.z};
@@ -379,8 +386,8 @@ TEST(Binning, ErrorOfACorrelatedSeriesAndTheBinderRatio) {
 int parse(std::vector<const char *> args, options &opt, std::string &message) {
   args.insert(args.begin(), "heat_bath");
   char text[256] = "";
-  const int status = parse_options(static_cast<int>(args.size()),
-                                   const_cast<char **>(args.data()), &opt, text, sizeof text);
+  const int status = parse_options(static_cast<int>(args.size()), const_cast<char **>(args.data()),
+                                   &opt, text, sizeof text);
   message = text;
   return status;
 }
@@ -390,7 +397,9 @@ TEST(Options, AcceptTheDocumentedFormsAndRefuseTheRest) {
   std::string message;
   ASSERT_EQ(parse({"--lattice", "chain", "--L=64", "--beta", "10", "--draw", "inversion",
                    "--order=sequential", "--start", "hot", "--seed", "9223372036854775807"},
-                  opt, message), 0) << message;
+                  opt, message),
+            0)
+      << message;
   EXPECT_EQ(opt.run.dim, 1);
   EXPECT_EQ(opt.run.L, 64);
   EXPECT_EQ(opt.run.beta, 10.0);
@@ -411,14 +420,28 @@ TEST(Options, AcceptTheDocumentedFormsAndRefuseTheRest) {
   EXPECT_EQ(opt.help, 1);
 
   const std::vector<std::vector<const char *>> refused = {
-      {"--beta", "nan"},   {"--beta", "-1"},    {"--beta", "+1"},   {"--beta", " 1"},
-      {"--L", "1"},        {"--L", "8x"},       {"--L", "+8"},      {"--draw", "none"},
-      {"--lattice", "fcc"}, {"--sweeps", "10"}, {"--bins", "1"},    {"--seed", "-3"},
-      {"--seed", "9223372036854775808"},        {"--frobnicate"},    {"--beta"},
-      {"L", "8"},          {"--L", "8", "--L", "8"},
+      {"--beta", "nan"},
+      {"--beta", "-1"},
+      {"--beta", "+1"},
+      {"--beta", " 1"},
+      {"--L", "1"},
+      {"--L", "8x"},
+      {"--L", "+8"},
+      {"--draw", "none"},
+      {"--lattice", "fcc"},
+      {"--sweeps", "10"},
+      {"--bins", "1"},
+      {"--seed", "-3"},
+      {"--seed", "9223372036854775808"},
+      {"--frobnicate"},
+      {"--beta"},
+      {"L", "8"},
+      {"--L", "8", "--L", "8"},
       // Across an odd L's wrap two sites of one parity are neighbours.
-      {"--L", "9"},        {"--L", "1292", "--order", "sequential"},
-      {"--draw", "inversion", "--engine", "tables"}, {"--table", "O3.res"},
+      {"--L", "9"},
+      {"--L", "1292", "--order", "sequential"},
+      {"--draw", "inversion", "--engine", "tables"},
+      {"--table", "O3.res"},
       {"--engine", "default", "--table", "O3.res"}};
   for (const auto &args : refused) {
     SCOPED_TRACE(args[0] + std::string(args.size() > 1 ? std::string(" ") + args[1] : ""));

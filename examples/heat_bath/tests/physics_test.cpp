@@ -54,15 +54,16 @@ class threads {
 // (nullptr: none).
 table_ptr open(const char *table, int engine) {
   o3_error error;
-  table_ptr t(o3_open_engine(table ? (tables + "/" + table + "/O3.res").c_str() : nullptr,
-                             engine, &error));
+  table_ptr t(
+      o3_open_engine(table ? (tables + "/" + table + "/O3.res").c_str() : nullptr, engine, &error));
   if (!t) ADD_FAILURE() << error.message;
   return t;
 }
 
 const char *engine_name(int engine) {
-  return engine == O3_ENGINE_TABLES ? "tables" : engine == O3_ENGINE_EXPONENTIAL ? "exponential"
-                                                                                 : "default";
+  return engine == O3_ENGINE_TABLES        ? "tables"
+         : engine == O3_ENGINE_EXPONENTIAL ? "exponential"
+                                           : "default";
 }
 
 struct chain_case {
@@ -280,9 +281,8 @@ TEST(Cubic, DrawsAndOrdersAgreeWithInversionNearTheCriticalPoint) {
     EXPECT_TRUE(agree(r.energy, reference.energy))
         << "energy " << r.energy.mean << " +- " << r.energy.error << " against "
         << reference.energy.mean << " +- " << reference.energy.error;
-    EXPECT_TRUE(agree(r.m, reference.m))
-        << "|m| " << r.m.mean << " +- " << r.m.error << " against " << reference.m.mean
-        << " +- " << reference.m.error;
+    EXPECT_TRUE(agree(r.m, reference.m)) << "|m| " << r.m.mean << " +- " << r.m.error << " against "
+                                         << reference.m.mean << " +- " << reference.m.error;
     EXPECT_TRUE(agree(r.binder, reference.binder))
         << "Binder " << r.binder.mean << " +- " << r.binder.error << " against "
         << reference.binder.mean << " +- " << reference.binder.error;

@@ -64,10 +64,9 @@ std::string ours(const std::string &err) {
 output run(const std::string &command, const fs::path &dir) {
   output r;
   const fs::path err = dir / ".stderr";
-  std::FILE *pipe =
-      popen(("cd " + quoted(dir.string()) + " && " + command + " 2> " + quoted(err.string()))
-                .c_str(),
-            "r");
+  std::FILE *pipe = popen(
+      ("cd " + quoted(dir.string()) + " && " + command + " 2> " + quoted(err.string())).c_str(),
+      "r");
   if (pipe == nullptr) return r;
   char buffer[4096];
   for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
@@ -245,23 +244,25 @@ TEST(Programs, AdviseTheTableForTheSimulation) {
   const std::string advice =
       "this command makes the table for this simulation, runs/O3.res:\n"
       "    o3tables -C runs --lattice chain --beta 1.5 --losses 10 --yes\n";
-  const std::string options = " --lattice chain --L 6 --beta 1.5 --therm 0 --sweeps 8 --bins 2 "
-                              "--engine tables --table runs/";
+  const std::string options =
+      " --lattice chain --L 6 --beta 1.5 --therm 0 --sweeps 8 --bins 2 "
+      "--engine tables --table runs/";
   for (const program &p : all) {
     SCOPED_TRACE(p.label);
     const output missing = run(p.command + options + "O3.res", s.dir());
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "");
     EXPECT_EQ(ours(missing.err), p.name + ": runs/O3.res: No such file or directory\n" + advice +
-                               "or draw without a table: --engine default\n");
+                                     "or draw without a table: --engine default\n");
     const output damaged = run(p.command + options + "damaged.res", s.dir());
     EXPECT_EQ(damaged.status, 1);
     EXPECT_EQ(ours(damaged.err).rfind(p.name + ": runs/damaged.res: line ", 0), 0u) << damaged.err;
     EXPECT_NE(ours(damaged.err).find("\n" + advice + "or draw without a table"), std::string::npos);
   }
-  const output made = run(replaced(advice.substr(advice.find("o3tables")), "o3tables ",
-                                   quoted(O3TABLES_PATH) + " ") + " > /dev/null",
-                          s.dir());
+  const output made = run(
+      replaced(advice.substr(advice.find("o3tables")), "o3tables ", quoted(O3TABLES_PATH) + " ") +
+          " > /dev/null",
+      s.dir());
   ASSERT_EQ(made.status, 0) << made.err;
   for (const program &p : all) {
     SCOPED_TRACE(p.label);
@@ -269,16 +270,22 @@ TEST(Programs, AdviseTheTableForTheSimulation) {
     EXPECT_EQ(served.status, 0) << served.err;
     EXPECT_NE(served.out.find("(H0 = 0, H_max = 3.000001)"), std::string::npos) << served.out;
     EXPECT_NE(served.out.find("\ndraws outside the table's range: 0 of 48\ntime: "),
-              std::string::npos) << served.out;
+              std::string::npos)
+        << served.out;
   }
   for (const program &p : all) {
     SCOPED_TRACE(p.label);
-    const output beyond = run(p.command + " --L 4 --beta 600 --therm 0 --sweeps 2 --bins 2 "
-                              "--engine tables", s.dir());
+    const output beyond = run(p.command +
+                                  " --L 4 --beta 600 --therm 0 --sweeps 2 --bins 2 "
+                                  "--engine tables",
+                              s.dir());
     EXPECT_EQ(beyond.status, 1);
-    EXPECT_EQ(ours(beyond.err), p.name + ": O3.res: No such file or directory\n"
-              "o3tables makes tables up to H_max = 3200, below 2 d beta = 3600: draw with "
-              "--engine default, which needs none\nor draw without a table: --engine default\n");
+    EXPECT_EQ(
+        ours(beyond.err),
+        p.name +
+            ": O3.res: No such file or directory\n"
+            "o3tables makes tables up to H_max = 3200, below 2 d beta = 3600: draw with "
+            "--engine default, which needs none\nor draw without a table: --engine default\n");
   }
 }
 
@@ -322,9 +329,12 @@ estimate_read read_estimate(const std::string &out, const std::string &name) {
 TEST(Mpi, EnergyIsTheExactChainsAndInversionsIn3D) {
   if (std::string(HEAT_BATH_MPI) == "") GTEST_SKIP() << "MPI not found: heat_bath_mpi not built";
   scratch s;
-  const output chain = run(mpiexec(2) + quoted(HEAT_BATH_MPI) + " --lattice chain --L 1000 "
-                           "--beta 2 --therm 100 --sweeps 4000 --seed 41 --engine tables --table " +
-                           tables + "/to20/O3.res", s.dir());
+  const output chain =
+      run(mpiexec(2) + quoted(HEAT_BATH_MPI) +
+              " --lattice chain --L 1000 "
+              "--beta 2 --therm 100 --sweeps 4000 --seed 41 --engine tables --table " +
+              tables + "/to20/O3.res",
+          s.dir());
   ASSERT_EQ(chain.status, 0) << chain.err;
   const estimate_read e = read_estimate(chain.out, "energy per bond");
   const double u = chain_energy_per_bond(2.0);
@@ -337,7 +347,8 @@ TEST(Mpi, EnergyIsTheExactChainsAndInversionsIn3D) {
   run_result reference{};
   ASSERT_EQ(run_simulation(&config, &inversion, &reference), 0);
   const output cubic = run(mpiexec(2) + quoted(HEAT_BATH_MPI) +
-                           " --L 8 --beta 0.693 --therm 500 --sweeps 8000 --seed 43", s.dir());
+                               " --L 8 --beta 0.693 --therm 500 --sweeps 8000 --seed 43",
+                           s.dir());
   ASSERT_EQ(cubic.status, 0) << cubic.err;
   const struct {
     const char *name;

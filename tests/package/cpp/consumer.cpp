@@ -11,8 +11,8 @@ int main(int argc, char** argv) {
   o3::sampler::sampler table(argv[1], o3::sampler::engine::tables);
   o3::sampler::generator rng(7);
   for (const double h : {0.0, 0.3, 2.5, 4.99, 7.5}) {
-    std::printf("%016llX\n", static_cast<unsigned long long>(
-                                 std::bit_cast<std::uint64_t>(table.draw(h, rng))));
+    std::printf("%016llX\n",
+                static_cast<unsigned long long>(std::bit_cast<std::uint64_t>(table.draw(h, rng))));
   }
   std::printf("outside %llu\n", static_cast<unsigned long long>(table.outside_count()));
   return 0;
